@@ -18,6 +18,7 @@ class KivAmbisonicDecoder {
 public:
     static constexpr int kMaxInputs = 9;
     static constexpr int kMaxDecoders = 32;
+    static constexpr int kMaxOutputs = 32;
 
     KivAmbisonicDecoder(int numDecoders, const DecShape* list, int numInputs, int numOutputs,
                         int blockSize);
@@ -84,10 +85,12 @@ public:
     float fs = 44100.0f;
 
 private:
+    int capacity = 0; // length of the work buffers and crossover buffers
     void setupCoefs(DecShape shape, int slot);
     void updatemavo();
     void nearFieldSetup(float encodedMetres, float speakerMetres);
     void releaseInTemp();
+    void setCrossoverCutOffs();
     void processBlock(float** in, float** out, int n);
 };
 

@@ -1,0 +1,188 @@
+// Decoding speed of the engine's processReplacing, in nanoseconds per frame, for
+// both plug-in configurations in every spatial-EQ mode, with and without
+// near-field compensation, at three block sizes; each case also runs the plain
+// reference chain, checks that both give bit-identical output, and reports the
+// ratio. `--summary` runs briefly and prints only the table.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ReferenceChain.h"
+
+namespace {
+
+struct Config {
+    const char* name;
+    const char* decoder;
+    DecShape list[7];
+    int inputs, outputs, slot;
+};
+
+const Config kConfigs[] = {
+    {"regular 4->8",
+     "8 Speaker Cube (3D)",
+     {QuadSquare, HexagonWithCF, HexagonWithoutCF, OctagonWithCF, OctagonWithoutCF, Cube8,
+      Octahedron},
+     4,
+     8,
+     5},
+    {"irregular 3->5",
+     "ITU 5.0 LF Optimised v1",
+     {ItuFullRangeV1, ItuFullRangeV2, ItuLFOptimisedV1, ItuLFOptimisedV2, ItuHFOptimisedV1,
+      ItuFullRangeV3, ItuFullRangeV4},
+     3,
+     5,
+     2},
+};
+
+struct Mode {
+    const char* name;
+    float seq;
+};
+const Mode kModes[] = {{"single", 0.0f}, {"crossover", 0.5f}, {"shelf", 1.0f}};
+const int kBlocks[] = {64, 512, 4096};
+
+std::unique_ptr<KivAmbisonicDecoder> makeEngine(const Config& c, float seq, bool nf, int block) {
+    auto e = std::make_unique<KivAmbisonicDecoder>(7, c.list, c.inputs, c.outputs, 1024);
+    e->setFS(48000.0f);
+    e->setBlockSize(block);
+    e->setLPGain(0.65f);
+    e->setHPGain(0.75f);
+    e->setFCut(0.28695652f);
+    e->chooseDec(c.slot);
+    e->setDistComp(nf ? 0.2f : 1.0f);  // 2 m, or off
+    e->setNFC(nf ? 0.0666667f : 1.0f); // 1 m, or none
+    e->setSEQ(seq);
+    e->resume();
+    return e;
+}
+
+// Full-scale noise, one buffer per channel.
+struct Buffers {
+    std::vector<std::vector<float>> in, out;
+    std::vector<float*> inPtr, outPtr;
+    Buffers(int inputs, int outputs, int frames, unsigned seed) {
+        in.assign(inputs, std::vector<float>(frames));
+        out.assign(outputs, std::vector<float>(frames));
+        for (auto& ch : in)
+            for (float& s : ch) {
+                seed = seed * 1664525u + 1013904223u;
+                s = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
+            }
+        for (auto& ch : in) inPtr.push_back(ch.data());
+        for (auto& ch : out) outPtr.push_back(ch.data());
+    }
+};
+
+bool bitIdentical(const Config& c, float seq, bool nf, int block) {
+    auto fast = makeEngine(c, seq, nf, block);
+    auto plain = makeEngine(c, seq, nf, block);
+    Buffers a(c.inputs, c.outputs, block, 1), b(c.inputs, c.outputs, block, 1);
+    for (int round = 0; round < 8; ++round) {
+        fast->processReplacing(a.inPtr.data(), a.outPtr.data(), block);
+        referenceProcess(*plain, b.inPtr.data(), b.outPtr.data(), block);
+        for (int s = 0; s < c.outputs; ++s)
+            if (std::memcmp(a.out[s].data(), b.out[s].data(), sizeof(float) * block) != 0)
+                return false;
+    }
+    return true;
+}
+
+void run(benchmark::State& state, const Config& c, float seq, bool nf, int block, bool plain) {
+    auto e = makeEngine(c, seq, nf, block);
+    Buffers buf(c.inputs, c.outputs, block, 7);
+    for (auto _ : state) {
+        if (plain)
+            referenceProcess(*e, buf.inPtr.data(), buf.outPtr.data(), block);
+        else
+            e->processReplacing(buf.inPtr.data(), buf.outPtr.data(), block);
+        benchmark::DoNotOptimize(buf.out[0].data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        block * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+std::string caseName(const Config& c, const Mode& m, bool nf, int block) {
+    return std::string(c.name) + "/" + m.name + (nf ? "/nf-on/" : "/nf-off/") +
+           std::to_string(block);
+}
+
+// Keeps every result so that the summary can pair engine and reference.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    explicit CollectingReporter(bool quiet) : quiet_(quiet) {}
+    bool ReportContext(const Context& context) override {
+        return quiet_ ? true : ConsoleReporter::ReportContext(context);
+    }
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            auto it = r.counters.find("ns_per_frame");
+            if (it != r.counters.end()) nsPerFrame[r.benchmark_name()] = it->second.value;
+        }
+        if (!quiet_) ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> nsPerFrame;
+
+private:
+    bool quiet_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool summary = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--summary") == 0)
+            summary = true;
+        else
+            args.push_back(argv[i]);
+    }
+    static char minTime[] = "--benchmark_min_time=0.05";
+    if (summary) args.push_back(minTime);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+
+    std::map<std::string, bool> identical;
+    for (const Config& c : kConfigs)
+        for (const Mode& m : kModes)
+            for (bool nf : {false, true})
+                for (int block : kBlocks) {
+                    const std::string name = caseName(c, m, nf, block);
+                    identical[name] = bitIdentical(c, m.seq, nf, block);
+                    for (bool plain : {false, true})
+                        benchmark::RegisterBenchmark(
+                            (name + (plain ? "/plain" : "/engine")).c_str(), run, c, m.seq, nf,
+                            block, plain);
+                }
+
+    CollectingReporter reporter(summary);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\nprocessReplacing, ns per frame (engine / plain reference chain)\n");
+    std::printf("%-34s %9s %9s %7s  %s\n", "case", "engine", "plain", "ratio", "output");
+    bool allIdentical = true;
+    for (const Config& c : kConfigs)
+        for (const Mode& m : kModes)
+            for (bool nf : {false, true})
+                for (int block : kBlocks) {
+                    const std::string name = caseName(c, m, nf, block);
+                    const auto fast = reporter.nsPerFrame.find(name + "/engine");
+                    const auto plain = reporter.nsPerFrame.find(name + "/plain");
+                    if (fast == reporter.nsPerFrame.end() || plain == reporter.nsPerFrame.end())
+                        continue;
+                    allIdentical = allIdentical && identical[name];
+                    std::printf("%-34s %9.3f %9.3f %6.2fx  %s\n", name.c_str(), fast->second,
+                                plain->second, plain->second / fast->second,
+                                identical[name] ? "bit-identical" : "DIFFERENT");
+                }
+    std::printf("decoders: %s, %s\n", kConfigs[0].decoder, kConfigs[1].decoder);
+    benchmark::Shutdown();
+    return allIdentical ? 0 : 1;
+}
