@@ -25,4 +25,7 @@ public:
     // Current pointer position relative to the frame, and the current button-state bits.
     virtual void getMouseLocation(int& x, int& y) = 0;
     virtual long getMouseButtons() = 0;
+    // Runs the window system's event loop for a while: handles pending events for
+    // that many milliseconds (the editor's throttled idle waits this way).
+    virtual void handleEventsFor(unsigned milliseconds) = 0;
 };
