@@ -1,0 +1,174 @@
+#include "tools/ambidec/DecoderPlot.h"
+
+#include "tools/ambidec/PlotCanvas.h"
+#include "tools/ambidec/PolarGainChart.h"
+#include "tools/ambidec/ToolError.h"
+#include "tools/ambidec/VectorCharts.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+namespace kiv::ambidec {
+
+namespace {
+
+constexpr int kWidth = 1800;
+constexpr int kHeight = 1080;
+const Colour kVelocityColour{0.10, 0.32, 0.62};
+const Colour kEnergyColour{0.85, 0.37, 0.05};
+
+std::string frequencyText(double hz) {
+    char text[32];
+    if (hz >= 1000.0)
+        std::snprintf(text, sizeof text, "%g kHz", hz / 1000.0);
+    else
+        std::snprintf(text, sizeof text, "%g Hz", hz);
+    return text;
+}
+
+std::string directionText(const SpeakerDirection& d) {
+    char text[64];
+    const double az = d.azimuthDeg > 180.0 ? d.azimuthDeg - 360.0 : d.azimuthDeg;
+    if (d.elevationDeg != 0.0)
+        std::snprintf(text, sizeof text, "%g\u00B0, %+g\u00B0 up", az, d.elevationDeg);
+    else
+        std::snprintf(text, sizeof text, "%g\u00B0", az);
+    return text;
+}
+
+std::string summaryText(const std::string& name, const SeriesSummary& s) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%s: magnitude %.3f to %.3f (mean %.3f), largest direction error %.1f\u00B0",
+                  name.c_str(), s.minimum, s.maximum, s.mean, s.largestErrorDeg);
+    return text;
+}
+
+void drawSpeakerLegend(PlotCanvas& canvas, double x, double y, double width,
+                       const DecoderAnalysis& analysis, const PlotTexts& texts) {
+    canvas.text(x, y, "Speakers (number, output pin, direction)", 16, kInk, Anchor::Left, true);
+    const auto& speakers = analysis.layout.speakers;
+    const int columns = 4;
+    const double columnWidth = width / columns;
+    for (std::size_t s = 0; s < speakers.size(); ++s) {
+        const double cx = x + columnWidth * static_cast<double>(s % columns);
+        const double cy = y + 30 + 28.0 * static_cast<double>(s / columns);
+        cairo_t* cr = canvas.cairo();
+        const Colour c = speakerColour(static_cast<int>(s));
+        cairo_set_source_rgb(cr, c.r, c.g, c.b);
+        cairo_arc(cr, cx + 10, cy - 5, 10, 0, 2 * M_PI);
+        cairo_fill(cr);
+        canvas.centredText(cx + 10, cy - 5, std::to_string(s), 11, kPaper, true);
+        const std::string label = s < texts.speakerLabels.size() ? texts.speakerLabels[s] : "";
+        canvas.text(cx + 28, cy, label, 14, kInk, Anchor::Left, true);
+        canvas.text(cx + 34 + canvas.textWidth(label, 14, true), cy, directionText(speakers[s]), 14,
+                    kMutedInk);
+    }
+    const double noteY =
+        y + 30 + 28.0 * std::ceil(static_cast<double>(speakers.size()) / columns) + 8;
+    canvas.line(x, noteY - 5, x + 34, noteY - 5, kInk, 2.4);
+    canvas.text(x + 42, noteY, "in phase with the total pressure", 14, kInk);
+    canvas.line(x + 330, noteY - 5, x + 364, noteY - 5, kInk, 2.4, true);
+    canvas.text(x + 372, noteY, "opposite phase", 14, kInk);
+    canvas.text(x + 540, noteY,
+                "Markers: \u25CF ear height, \u25B2 above, \u25BC below. Gain: linear amplitude "
+                "per unit source pressure.",
+                14, kMutedInk);
+}
+
+cairo_status_t writeToFd(void* closure, const unsigned char* data, unsigned int length) {
+    const int fd = *static_cast<int*>(closure);
+    while (length > 0) {
+        const ssize_t written = ::write(fd, data, length);
+        if (written <= 0) return CAIRO_STATUS_WRITE_ERROR;
+        data += written;
+        length -= static_cast<unsigned int>(written);
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
+} // namespace
+
+SeriesSummary summarise(const std::vector<DirectionFigure>& figures) {
+    SeriesSummary s{std::numeric_limits<double>::infinity(), 0.0,
+                    -std::numeric_limits<double>::infinity(), 0.0};
+    int count = 0;
+    for (const auto& f : figures) {
+        if (std::isfinite(f.magnitude)) {
+            s.minimum = std::min(s.minimum, f.magnitude);
+            s.maximum = std::max(s.maximum, f.magnitude);
+            s.mean += f.magnitude;
+            ++count;
+        }
+        if (std::isfinite(f.azimuthErrorDeg))
+            s.largestErrorDeg = std::max(s.largestErrorDeg, std::fabs(f.azimuthErrorDeg));
+    }
+    if (count == 0) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        return {nan, nan, nan, nan};
+    }
+    s.mean /= count;
+    return s;
+}
+
+void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& analysis,
+                      const PlotTexts& texts) {
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight), cairo_surface_destroy);
+    std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()),
+                                                          cairo_destroy);
+    cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_BEST);
+    PlotCanvas canvas(cr.get());
+    canvas.fillRect(0, 0, kWidth, kHeight, kPaper);
+
+    canvas.text(50, 58, texts.title, 30, kInk, Anchor::Left, true);
+    for (std::size_t i = 0; i < texts.subtitle.size(); ++i)
+        canvas.text(50, 90 + 24.0 * static_cast<double>(i), texts.subtitle[i], 16, kMutedInk);
+
+    double peak = 0.0;
+    for (const auto* table : {&analysis.lowGains, &analysis.highGains})
+        for (const auto& row : *table)
+            for (const auto& g : row) peak = std::max(peak, std::abs(g));
+    const double fullScale = niceFullScale(std::max(peak, 1e-3));
+    const double chartTop = 150;
+    drawPolarGainChart(canvas, 30, chartTop, 600,
+                       {"Speaker gain at " + frequencyText(analysis.lowHz), &analysis.azimuthsDeg,
+                        &analysis.lowGains, &analysis.layout, fullScale});
+    drawPolarGainChart(canvas, 640, chartTop, 600,
+                       {"Speaker gain at " + frequencyText(analysis.highHz), &analysis.azimuthsDeg,
+                        &analysis.highGains, &analysis.layout, fullScale});
+
+    const std::string rV = "rV at " + frequencyText(analysis.lowHz);
+    const std::string rE = "rE at " + frequencyText(analysis.highHz);
+    const VectorChartData vectors{
+        "",
+        &analysis.azimuthsDeg,
+        {{rV, &analysis.velocity, kVelocityColour}, {rE, &analysis.energy, kEnergyColour}},
+        &analysis.layout};
+    VectorChartData magnitude = vectors;
+    magnitude.title = "Velocity and energy vector magnitude";
+    VectorChartData error = vectors;
+    error.title = "Direction error of the vectors";
+    drawMagnitudeChart(canvas, 1320, 200, 440, 300, magnitude);
+    drawErrorChart(canvas, 1320, 620, 440, 300, error);
+
+    drawSpeakerLegend(canvas, 50, 800, 1200, analysis, texts);
+
+    canvas.text(50, 990, summaryText(rV, summarise(analysis.velocity)), 15, kInk);
+    canvas.text(50, 1014, summaryText(rE, summarise(analysis.energy)), 15, kInk);
+    canvas.line(50, 1036, kWidth - 50, 1036, kGrid, 1.0);
+    canvas.text(50, 1060, texts.footer, 13, kMutedInk);
+
+    cairo_surface_flush(surface.get());
+    int descriptor = fd;
+    if (cairo_surface_write_to_png_stream(surface.get(), writeToFd, &descriptor) !=
+        CAIRO_STATUS_SUCCESS)
+        throw ToolError(path + ": cannot be written");
+}
+
+} // namespace kiv::ambidec

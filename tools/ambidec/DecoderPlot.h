@@ -1,0 +1,30 @@
+// The picture `ambidec plot` writes: a title naming the plug-in, program and decoder; the
+// polar gain charts at the low and the high frequency; the rV and rE magnitudes and
+// direction errors against azimuth; a legend of the speakers; summary figures.
+#pragma once
+
+#include "tools/ambidec/DecoderAnalysis.h"
+
+#include <string>
+#include <vector>
+
+namespace kiv::ambidec {
+
+struct PlotTexts {
+    std::string title;
+    std::vector<std::string> subtitle;      // one line each
+    std::vector<std::string> speakerLabels; // the plug-in's output pin labels
+    std::string footer;
+};
+
+// The lowest, mean and highest finite magnitude of a series, and its largest |error|.
+struct SeriesSummary {
+    double minimum, mean, maximum, largestErrorDeg;
+};
+SeriesSummary summarise(const std::vector<DirectionFigure>& figures);
+
+// Writes the PNG to the open descriptor fd; path is for messages. Throws ToolError.
+void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& analysis,
+                      const PlotTexts& texts);
+
+} // namespace kiv::ambidec

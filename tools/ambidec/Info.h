@@ -1,0 +1,12 @@
+// `ambidec info`: what a bundle tells a host about itself, read through its dispatcher.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace kiv::ambidec {
+
+// Throws ToolError when the bundle does not load.
+void infoCommand(const std::string& bundle, std::ostream& report);
+
+} // namespace kiv::ambidec

@@ -1,0 +1,59 @@
+#include "tools/ambidec/SpeakerLayout.h"
+
+namespace kiv::ambidec {
+
+namespace {
+
+constexpr double kCubeElevationDeg = 35.2;
+
+std::vector<SpeakerDirection> ring(int count, double firstDeg) {
+    std::vector<SpeakerDirection> speakers;
+    for (int i = 0; i < count; ++i) speakers.push_back({firstDeg + 360.0 * i / count, 0.0});
+    return speakers;
+}
+
+std::vector<SpeakerDirection> itu(bool centre) {
+    std::vector<SpeakerDirection> speakers{{30, 0}, {-30, 0}, {110, 0}, {-110, 0}};
+    if (centre) speakers.push_back({0, 0});
+    return speakers;
+}
+
+} // namespace
+
+std::optional<SpeakerLayout> speakerLayoutOf(int decoderNumber) {
+    switch (decoderNumber) {
+    case 0:
+        return SpeakerLayout{"square", {{45, 0}, {315, 0}, {135, 0}, {225, 0}}, false};
+    case 1:
+    case 2:
+    case 12:
+    case 14:
+        return SpeakerLayout{"ITU 5.0, four speakers (centre silent)", itu(false), false};
+    case 10:
+    case 11:
+    case 13:
+        return SpeakerLayout{"ITU 5.0, five speakers", itu(true), false};
+    case 3:
+        return SpeakerLayout{"regular hexagon, speaker ahead", ring(6, 0), false};
+    case 4:
+        return SpeakerLayout{"regular hexagon, pair ahead", ring(6, 30), false};
+    case 5:
+        return SpeakerLayout{"regular octagon, speaker ahead", ring(8, 0), false};
+    case 6:
+        return SpeakerLayout{"regular octagon, pair ahead", ring(8, 22.5), false};
+    case 7: {
+        std::vector<SpeakerDirection> speakers;
+        for (double elevation : {kCubeElevationDeg, -kCubeElevationDeg})
+            for (double azimuth : {45.0, 135.0, 225.0, 315.0})
+                speakers.push_back({azimuth, elevation});
+        return SpeakerLayout{"cube, two squares at +-35.2 deg", speakers, true};
+    }
+    case 8:
+        return SpeakerLayout{
+            "octahedron", {{0, 45}, {180, 45}, {90, 0}, {-90, 0}, {0, -45}, {180, -45}}, true};
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace kiv::ambidec

@@ -1,0 +1,50 @@
+// ambidec: renders files through the decoder plug-ins, shows what they tell a host, and
+// pictures their decoders, reaching them only as a host does.
+#include "tools/ambidec/AtomicOutput.h"
+#include "tools/ambidec/CommandLine.h"
+#include "tools/ambidec/Info.h"
+#include "tools/ambidec/Plot.h"
+#include "tools/ambidec/Render.h"
+#include "tools/ambidec/Snapshot.h"
+#include "tools/ambidec/TestSignal.h"
+#include "tools/ambidec/ToolError.h"
+
+#include <exception>
+#include <iostream>
+#include <new>
+
+using namespace kiv::ambidec;
+
+int main(int argc, char** argv) {
+    AtomicOutput::installSignalCleanup();
+    try {
+        const Command command = parseCommandLine(argc, argv);
+        switch (command.kind) {
+        case CommandKind::Help:
+            std::cout << usageText();
+            break;
+        case CommandKind::Info:
+            infoCommand(command.bundle, std::cout);
+            break;
+        case CommandKind::Render:
+            renderCommand(command, std::cout);
+            break;
+        case CommandKind::Plot:
+            plotCommand(command, std::cout);
+            break;
+        case CommandKind::Snapshot:
+            snapshotCommand(command, std::cout);
+            break;
+        case CommandKind::TestSignal:
+            testSignalCommand(command, std::cout);
+            break;
+        }
+    } catch (const ToolError& error) {
+        std::cerr << "ambidec: " << error.what() << "\n";
+        return error.status();
+    } catch (const std::bad_alloc&) {
+        std::cerr << "ambidec: out of memory\n";
+        return ToolError::kFailure;
+    }
+    return 0;
+}
