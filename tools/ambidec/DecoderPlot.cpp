@@ -35,7 +35,8 @@ std::string directionText(const SpeakerDirection& d) {
     char text[64];
     const double az = d.azimuthDeg > 180.0 ? d.azimuthDeg - 360.0 : d.azimuthDeg;
     if (d.elevationDeg != 0.0)
-        std::snprintf(text, sizeof text, "%g\u00B0, %+g\u00B0 up", az, d.elevationDeg);
+        std::snprintf(text, sizeof text, "%g\u00B0, %g\u00B0 %s", az, std::fabs(d.elevationDeg),
+                      d.elevationDeg > 0 ? "up" : "down");
     else
         std::snprintf(text, sizeof text, "%g\u00B0", az);
     return text;

@@ -19,7 +19,7 @@ std::string settingsLine(PluginSession& plugin) {
     auto& instance = plugin.instance();
     std::string line;
     for (int index : {0, 1, 2, 6, 4, 5}) {
-        line += (line.empty() ? "" : ", ") + trimmedText(instance.parameterName(index)) + " " +
+        line += (line.empty() ? "" : ",  ") + trimmedText(instance.parameterName(index)) + ": " +
                 describeParameterValue(index, instance.getParameter(index));
     }
     return line;

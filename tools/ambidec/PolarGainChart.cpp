@@ -27,7 +27,7 @@ std::string gainText(double value) {
 void drawMarker(PlotCanvas& canvas, double x, double y, double elevationDeg, int number) {
     cairo_t* cr = canvas.cairo();
     const Colour colour = speakerColour(number);
-    constexpr double r = 10.0;
+    constexpr double r = 11.0;
     if (elevationDeg > 1.0) {
         cairo_move_to(cr, x, y - r * 1.15);
         cairo_line_to(cr, x + r * 1.05, y + r * 0.75);
@@ -82,21 +82,24 @@ void drawPolarGainChart(PlotCanvas& canvas, double x, double y, double size,
         const auto [ex, ey] = pointAt(cx, cy, radius, deg);
         canvas.line(cx, cy, ex, ey, kGrid, 1.0);
         const int shown = deg > 180 ? deg - 360 : deg;
-        const auto [lx, ly] = pointAt(cx, cy, radius + 46, deg);
-        canvas.centredText(lx, ly, std::to_string(shown) + "\u00B0", 13, kMutedInk);
+        const auto [lx, ly] = pointAt(cx, cy, radius + 62, deg);
+        canvas.centredText(lx, ly, std::to_string(shown) + "\u00B0" + (deg == 0 ? " front" : ""),
+                           13, deg == 0 ? kInk : kMutedInk, deg == 0);
     }
-    for (int i = 1; i <= rings; ++i) {
-        const double r = radius * i / rings;
-        const auto [lx, ly] = pointAt(cx, cy, r, -15);
-        canvas.centredText(lx + 14, ly, gainText(data.fullScale * i / rings), 11, kMutedInk);
-    }
-    canvas.centredText(cx, cy - radius - 68, "front", 12, kMutedInk);
 
     // One curve per speaker, split into in-phase (solid) and opposite-phase (dashed) runs.
     const auto& azimuths = *data.azimuthsDeg;
     const auto& gains = *data.gains;
     const std::size_t speakers = data.layout->speakers.size();
-    for (std::size_t s = 0; s < speakers; ++s) {
+    // Speakers above ear height are drawn last and thinner: at ear height a speaker above and
+    // the one below it at the same azimuth have the same gain, and both must stay visible.
+    std::vector<std::size_t> order;
+    for (std::size_t s = 0; s < speakers; ++s)
+        if (data.layout->speakers[s].elevationDeg <= 1.0) order.push_back(s);
+    for (std::size_t s = 0; s < speakers; ++s)
+        if (data.layout->speakers[s].elevationDeg > 1.0) order.push_back(s);
+    for (std::size_t s : order) {
+        const double width = data.layout->speakers[s].elevationDeg > 1.0 ? 1.4 : 2.6;
         std::vector<std::pair<double, double>> run;
         bool runNegative = false;
         for (std::size_t k = 0; k <= azimuths.size(); ++k) {
@@ -112,19 +115,28 @@ void drawPolarGainChart(PlotCanvas& canvas, double x, double y, double size,
             const auto point = pointAt(cx, cy, r, az);
             if (!run.empty() && negative != runNegative) {
                 run.push_back(point);
-                canvas.polyline(run, speakerColour(static_cast<int>(s)), 2.4, runNegative);
+                canvas.polyline(run, speakerColour(static_cast<int>(s)), width, runNegative);
                 run.clear();
             }
             runNegative = negative;
             run.push_back(point);
         }
-        canvas.polyline(run, speakerColour(static_cast<int>(s)), 2.4, runNegative);
+        canvas.polyline(run, speakerColour(static_cast<int>(s)), width, runNegative);
+    }
+
+    // Ring gains on top of the curves, on a light patch so that they stay readable.
+    for (int i = 1; i <= rings; ++i) {
+        const auto [lx, ly] = pointAt(cx, cy, radius * i / rings, -15);
+        const std::string label = gainText(data.fullScale * i / rings);
+        const double w = canvas.textWidth(label, 11) + 6;
+        canvas.fillRect(lx + 12 - w / 2, ly - 8, w, 16, Colour{1, 1, 1, 0.85});
+        canvas.centredText(lx + 12, ly, label, 11, kMutedInk);
     }
 
     // Speaker markers on the rim; speakers above and below ear height sit a little apart.
     for (std::size_t s = 0; s < speakers; ++s) {
         const SpeakerDirection& d = data.layout->speakers[s];
-        const double offset = d.elevationDeg < -1.0 ? 28 : 14;
+        const double offset = d.elevationDeg < -1.0 ? 40 : 16;
         const auto [mx, my] = pointAt(cx, cy, radius + offset, d.azimuthDeg);
         drawMarker(canvas, mx, my, d.elevationDeg, static_cast<int>(s));
     }

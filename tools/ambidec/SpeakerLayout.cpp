@@ -46,7 +46,7 @@ std::optional<SpeakerLayout> speakerLayoutOf(int decoderNumber) {
         for (double elevation : {kCubeElevationDeg, -kCubeElevationDeg})
             for (double azimuth : {45.0, 135.0, 225.0, 315.0})
                 speakers.push_back({azimuth, elevation});
-        return SpeakerLayout{"cube, two squares at +-35.2 deg", speakers, true};
+        return SpeakerLayout{"cube, two squares at \u00B135.2\u00B0", speakers, true};
     }
     case 8:
         return SpeakerLayout{

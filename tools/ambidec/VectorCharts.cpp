@@ -133,7 +133,7 @@ void drawErrorChart(PlotCanvas& canvas, double x, double y, double w, double h,
     static const double ranges[] = {5, 10, 20, 30, 45, 60, 90, 180};
     double range = 180;
     for (double r : ranges)
-        if (peak <= r * 0.95) {
+        if (peak <= r * 0.9) {
             range = r;
             break;
         }

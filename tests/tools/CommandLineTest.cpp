@@ -1,0 +1,90 @@
+// The command line: what each command accepts, and the usage errors it reports.
+#include "tools/ambidec/CommandLine.h"
+#include "tools/ambidec/ToolError.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+using namespace kiv::ambidec;
+
+namespace {
+
+Command parse(std::initializer_list<const char*> words) {
+    std::vector<const char*> argv{"ambidec"};
+    argv.insert(argv.end(), words.begin(), words.end());
+    return parseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+} // namespace
+
+TEST(CommandLine, RenderTakesEveryOption) {
+    const Command c =
+        parse({"render", "R.vst", "in.wav", "out.flac", "--program", "Quad (square)", "--set",
+               "CutoffF=500Hz", "--set", "4=2.5m", "--block", "64", "--input", "ambix", "--force"});
+    EXPECT_EQ(c.kind, CommandKind::Render);
+    EXPECT_EQ(c.bundle, "R.vst");
+    EXPECT_EQ(c.input, "in.wav");
+    EXPECT_EQ(c.output, "out.flac");
+    EXPECT_EQ(c.program.value_or(""), "Quad (square)");
+    EXPECT_EQ(c.settings, (std::vector<std::string>{"CutoffF=500Hz", "4=2.5m"}));
+    EXPECT_EQ(c.blockSize, 64);
+    EXPECT_EQ(c.inputFormat, InputFormat::AmbiX);
+    EXPECT_TRUE(c.force);
+}
+
+TEST(CommandLine, Defaults) {
+    const Command render = parse({"render", "R.vst", "in.wav", "out.wav"});
+    EXPECT_EQ(render.blockSize, 512);
+    EXPECT_EQ(render.inputFormat, InputFormat::FuMa);
+    EXPECT_FALSE(render.force);
+    EXPECT_FALSE(render.program.has_value());
+
+    const Command signal = parse({"testsignal", "t.wav"});
+    EXPECT_EQ(signal.channels, 4);
+    EXPECT_EQ(signal.seconds, 8.0);
+    EXPECT_EQ(signal.elevationDeg, 0.0);
+    EXPECT_EQ(parse({"info", "R.vst"}).bundle, "R.vst");
+    EXPECT_EQ(parse({"plot", "R.vst", "p.png", "--program", "3"}).program.value_or(""), "3");
+    EXPECT_EQ(parse({"snapshot", "R.vst", "s.png"}).output, "s.png");
+    EXPECT_EQ(parse({"help"}).kind, CommandKind::Help);
+}
+
+TEST(CommandLine, UsageErrors) {
+    const struct {
+        std::initializer_list<const char*> words;
+        const char* message;
+    } cases[] = {
+        {{}, "no command given (ambidec help)"},
+        {{"decode", "x"},
+         "unknown command 'decode' (use info, render, plot, snapshot or testsignal; ambidec help)"},
+        {{"render", "R.vst", "in.wav"}, "render expects 3 file arguments, got 2 (ambidec help)"},
+        {{"info", "R.vst", "extra"}, "info expects 1 file argument, got 2 (ambidec help)"},
+        {{"info", "R.vst", "--force"}, "info takes no option --force"},
+        {{"plot", "R.vst", "p.png", "--block", "64"}, "plot takes no option --block"},
+        {{"render", "R.vst", "a", "b", "--block", "0"},
+         "--block '0': expected a whole number from 1 to 65536"},
+        {{"render", "R.vst", "a", "b", "--block", "12x"},
+         "--block '12x': expected a whole number from 1 to 65536"},
+        {{"render", "R.vst", "a", "b", "--input", "acn"}, "--input 'acn': expected fuma or ambix"},
+        {{"render", "R.vst", "a", "b", "--set", "CutoffF"},
+         "--set 'CutoffF': expected PARAM=VALUE"},
+        {{"render", "R.vst", "a", "b", "--program"}, "--program needs a value"},
+        {{"render", "R.vst", "a", "b", "--channels", "3"}, "render takes no option --channels"},
+        {{"testsignal", "t.wav", "--channels", "2"}, "--channels '2': expected 3 or 4"},
+        {{"testsignal", "t.wav", "--channels", "3", "--elevation", "30"},
+         "--elevation needs --channels 4 (a 3-channel file has no Z)"},
+        {{"testsignal", "t.wav", "--seconds", "0"},
+         "--seconds '0': expected a number from 0.1 to 3600"},
+    };
+    for (const auto& c : cases) {
+        try {
+            parse(c.words);
+            ADD_FAILURE() << "accepted: " << c.message;
+        } catch (const ToolError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+            EXPECT_EQ(error.status(), ToolError::kUsage);
+        }
+    }
+}
