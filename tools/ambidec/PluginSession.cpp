@@ -13,6 +13,7 @@ namespace kiv::ambidec {
 namespace {
 constexpr int kLayoutParameter = 3;
 constexpr int kDecoderListLength = 7;
+constexpr std::size_t kProgramNameCharacters = 23;
 } // namespace
 
 std::string trimmedText(const std::string& text) {
@@ -92,11 +93,13 @@ int PluginSession::selectProgram(const std::string& which) {
     if (const auto number = parseInteger(which)) {
         if (*number >= 0 && *number < count) chosen = static_cast<int>(*number);
     } else {
+        // Program names hold 23 characters: a longer factory name is known by its first 23.
+        const std::string typed = which.substr(0, kProgramNameCharacters);
         const auto names = programNames();
         for (int i = 0; i < count && chosen < 0; ++i)
-            if (names[i] == which) chosen = i;
+            if (names[i] == typed) chosen = i;
         for (int i = 0; i < count && chosen < 0; ++i)
-            if (foldName(names[i]) == foldName(which)) chosen = i;
+            if (foldName(names[i]) == foldName(typed)) chosen = i;
     }
     if (chosen < 0)
         throw ToolError(name() + ": unknown program '" + which + "' (programs are 0 to " +

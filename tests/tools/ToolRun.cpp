@@ -1,0 +1,115 @@
+#include "ToolRun.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace kiv::ambidec::testing {
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
+            const std::string& err) {
+    std::vector<std::string> words{kAmbidec};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, kAmbidec.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + kAmbidec);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+} // namespace
+
+ScratchDir::ScratchDir() {
+    char pattern[] = "/tmp/ambidec-run-XXXXXX";
+    path_ = ::mkdtemp(pattern);
+}
+
+ScratchDir::~ScratchDir() {
+    std::system(("rm -rf '" + path_ + "'").c_str());
+}
+
+std::vector<std::string> ScratchDir::entries() const {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(path_.c_str());
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ToolResult runAmbidec(const std::vector<std::string>& arguments) {
+    char pattern[] = "/tmp/ambidec-streams-XXXXXX";
+    const std::string dir = ::mkdtemp(pattern);
+    const std::string out = dir + "/out", err = dir + "/err";
+    const pid_t pid = spawn(arguments, out, err);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ToolResult result;
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    result.out = slurp(out);
+    result.err = slurp(err);
+    std::system(("rm -rf '" + dir + "'").c_str());
+    return result;
+}
+
+int startAmbidec(const std::vector<std::string>& arguments) {
+    return spawn(arguments, "/dev/null", "/dev/null");
+}
+
+void writeWav(const std::string& path, int channels, int sampleRate,
+              const std::vector<float>& interleaved) {
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file) throw std::runtime_error("cannot write " + path);
+    sf_writef_float(file, interleaved.data(),
+                    static_cast<sf_count_t>(interleaved.size() / channels));
+    sf_close(file);
+}
+
+std::vector<float> readSound(const std::string& path, int& channels, int& sampleRate) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error("cannot read " + path);
+    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(file, samples.data(), info.frames);
+    sf_close(file);
+    channels = info.channels;
+    sampleRate = info.samplerate;
+    return samples;
+}
+
+} // namespace kiv::ambidec::testing
