@@ -1,5 +1,75 @@
 #!/usr/bin/env bash
-# The demo: until the plug-ins and tools exist, the decoding benchmark's summary.
+# The demo: makes a B-format test file (a noise source circling the listener once in eight
+# seconds, rising and falling in elevation for the 3D layouts), renders it through every
+# factory program of both plug-ins, plots every program's decoder, takes the editor
+# snapshots, and lists what it wrote. Ends with the decoding benchmark's summary.
+#   scripts/demo.sh [BUILD_DIR]      (default build; writes BUILD_DIR/demo/)
 set -euo pipefail
 build=${1:-build}
-"$build/bench/kiv_bench" --summary
+ambidec="$build/tools/ambidec/ambidec"
+bundles="$build/bundles"
+out="$build/demo"
+for needed in "$ambidec" "$bundles/RegularDecoder.vst" "$bundles/IrregularDecoder.vst"; do
+    [ -e "$needed" ] || { echo "demo: $needed is missing; build first (./build.sh)" >&2; exit 1; }
+done
+rm -rf "$out"
+mkdir -p "$out"
+quiet() { "$@" >/dev/null; }
+
+echo "== Test signals"
+"$ambidec" testsignal "$out/circle-wxy.wav" --channels 3
+"$ambidec" testsignal "$out/circle-wxyz.wav" --channels 4
+"$ambidec" testsignal "$out/circle-height.wav" --channels 4 --elevation 45
+
+# A file name from a program name: "3D Cube" -> 3d-cube.
+slug() { tr 'A-Z' 'a-z' <<<"$1" | sed -e 's/[^a-z0-9]\{1,\}/-/g' -e 's/^-//' -e 's/-$//'; }
+
+snapshots=yes
+for plugin in RegularDecoder IrregularDecoder; do
+    bundle="$bundles/$plugin.vst"
+    echo "== $plugin"
+    # The program list, as the plug-in names its programs: lines '  N  "name"'.
+    mapfile -t programs < <("$ambidec" info "$bundle" |
+        sed -n '/^programs/,$ s/^  \([0-9]\{1,\}\)  "\(.*\)"$/\1\t\2/p')
+    for entry in "${programs[@]}"; do
+        number=${entry%%$'\t'*}
+        name=${entry#*$'\t'}
+        base="$out/$plugin-$number-$(slug "$name")"
+        if [ "$plugin" = IrregularDecoder ]; then
+            input="$out/circle-wxy.wav"
+        elif [[ "$name" == 3D* ]]; then
+            input="$out/circle-height.wav"
+        else
+            input="$out/circle-wxyz.wav"
+        fi
+        quiet "$ambidec" render "$bundle" "$input" "$base.wav" --program "$number"
+        quiet "$ambidec" plot "$bundle" "$base.png" --program "$number"
+        echo "  program $number \"$name\": rendered $(basename "$input"), plotted"
+        if [ "$snapshots" = yes ]; then
+            if ! "$ambidec" snapshot "$bundle" "$base-editor.png" --program "$number" \
+                >/dev/null 2>&1; then
+                snapshots=no
+                echo "  Editor snapshots come with the editor window; none taken."
+            fi
+        fi
+    done
+done
+
+echo "== Written under $out/"
+(cd "$out" && for f in *; do
+    case "$f" in
+    circle-*.wav) what="B-format test signal" ;;
+    *-editor.png) what="editor window" ;;
+    *.png) what="decoder plot: speaker gains, rV and rE" ;;
+    *.wav) what="speaker feeds" ;;
+    *) what="" ;;
+    esac
+    printf '  %-52s %8s  %s\n' "$f" "$(du -h "$f" | cut -f1)" "$what"
+done)
+echo "Listen to a render's channels on the speakers its pin labels name (ambidec info);"
+echo "open the .png files to see each decoder."
+
+if [ -x "$build/bench/kiv_bench" ]; then
+    echo "== Decoding benchmark"
+    "$build/bench/kiv_bench" --summary
+fi

@@ -155,8 +155,8 @@ void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& an
     magnitude.title = "Velocity and energy vector magnitude";
     VectorChartData error = vectors;
     error.title = "Direction error of the vectors";
-    drawMagnitudeChart(canvas, 1320, 200, 440, 300, magnitude);
-    drawErrorChart(canvas, 1320, 620, 440, 300, error);
+    drawMagnitudeChart(canvas, 1320, 190, 440, 290, magnitude);
+    drawErrorChart(canvas, 1320, 650, 440, 280, error);
 
     drawSpeakerLegend(canvas, 50, 800, 1200, analysis, texts);
 

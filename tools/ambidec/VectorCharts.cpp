@@ -91,17 +91,18 @@ void drawSeries(PlotCanvas& canvas, const Frame& f, const std::vector<double>& a
     cairo_restore(cr);
 }
 
+// One row under the axis title, centred, so that it never hides a curve.
 void drawLegend(PlotCanvas& canvas, const Frame& f, const std::vector<VectorSeries>& series) {
+    constexpr double swatch = 28, gap = 8, spacing = 30;
     double width = 0;
-    for (const auto& s : series) width = std::max(width, canvas.textWidth(s.label, 13));
-    const double boxW = width + 52, boxH = 12 + 22.0 * static_cast<double>(series.size());
-    const double bx = f.left + f.width - boxW - 10, by = f.top + f.height - boxH - 10;
-    canvas.fillRect(bx, by, boxW, boxH, Colour{1, 1, 1, 0.92});
-    canvas.strokeRect(bx, by, boxW, boxH, kGrid, 1.0);
-    for (std::size_t i = 0; i < series.size(); ++i) {
-        const double ly = by + 18 + 22.0 * static_cast<double>(i);
-        canvas.line(bx + 10, ly - 4, bx + 36, ly - 4, series[i].colour, 3.0);
-        canvas.text(bx + 42, ly, series[i].label, 13, kInk);
+    for (const auto& s : series) width += swatch + gap + canvas.textWidth(s.label, 13) + spacing;
+    width -= spacing;
+    double x = f.left + (f.width - width) / 2;
+    const double y = f.top + f.height + 64;
+    for (const auto& s : series) {
+        canvas.line(x, y - 4, x + swatch, y - 4, s.colour, 3.0);
+        canvas.text(x + swatch + gap, y, s.label, 13, kInk);
+        x += swatch + gap + canvas.textWidth(s.label, 13) + spacing;
     }
 }
 
