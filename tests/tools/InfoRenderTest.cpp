@@ -278,3 +278,36 @@ TEST(AmbidecRender, OutputFormatFollowsTheExtension) {
         EXPECT_EQ(samples.size(), 8000u);
     }
 }
+
+TEST(AmbidecRender, ProgramsByNumberOrName) {
+    ScratchDir dir;
+    writeWav(dir / "in.wav", 4, 48000, encoded(sourceSignal(500), 75.0, 4));
+    // The factory name is longer than a program name holds; its first 23 characters count.
+    const char* names[] = {"1", "Hexagon with Centre Front", "Hexagon with Centre Fro",
+                           "hexagon with centre fro"};
+    std::vector<float> first;
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        const ToolResult r = runAmbidec(
+            {"render", kRegular, dir / "in.wav", dir / "out.wav", "--program", name, "--force"});
+        ASSERT_EQ(r.exitStatus, 0) << r.err;
+        EXPECT_EQ(r.out.rfind("RegularDecoder, program 1 \"Hexagon with Centre Fro\"\n", 0), 0u)
+            << r.out;
+        int channels = 0, rate = 0;
+        const auto samples = readSound(dir / "out.wav", channels, rate);
+        if (first.empty()) first = samples;
+        EXPECT_EQ(samples, first);
+    }
+    // Six speakers driven, two silent.
+    int channels = 0, rate = 0;
+    const auto samples = readSound(dir / "out.wav", channels, rate);
+    for (int c = 0; c < 8; ++c) {
+        float peak = 0;
+        for (std::size_t i = c; i < samples.size(); i += 8)
+            peak = std::max(peak, std::fabs(samples[i]));
+        if (c < 6)
+            EXPECT_GT(peak, 0.01f) << c;
+        else
+            EXPECT_EQ(peak, 0.0f) << c;
+    }
+}
