@@ -58,6 +58,9 @@ void renderCommand(const Command& command, std::ostream& report) {
     AtomicOutput output(command.output, command.force);
     SoundFileWriter writer(output.fd(), command.output, format, outputs, reader.sampleRate());
 
+    reportProgramAndSettings(report, plugin, program, applied);
+    report.flush();
+
     const int block = command.blockSize;
     plugin.start(static_cast<float>(reader.sampleRate()), block);
 
@@ -97,7 +100,6 @@ void renderCommand(const Command& command, std::ostream& report) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 
     const double duration = static_cast<double>(frames) / reader.sampleRate();
-    reportProgramAndSettings(report, plugin, program, applied);
     report << "wrote " << command.output << ": " << outputs << " channels, "
            << formatted("%.3f", duration) << " s (" << frames << " frames at "
            << reader.sampleRate() << " Hz), blocks of " << block << "\n";
