@@ -34,23 +34,6 @@ TEST(CommandLine, RenderTakesEveryOption) {
     EXPECT_TRUE(c.force);
 }
 
-TEST(CommandLine, Defaults) {
-    const Command render = parse({"render", "R.vst", "in.wav", "out.wav"});
-    EXPECT_EQ(render.blockSize, 512);
-    EXPECT_EQ(render.inputFormat, InputFormat::FuMa);
-    EXPECT_FALSE(render.force);
-    EXPECT_FALSE(render.program.has_value());
-
-    const Command signal = parse({"testsignal", "t.wav"});
-    EXPECT_EQ(signal.channels, 4);
-    EXPECT_EQ(signal.seconds, 8.0);
-    EXPECT_EQ(signal.elevationDeg, 0.0);
-    EXPECT_EQ(parse({"info", "R.vst"}).bundle, "R.vst");
-    EXPECT_EQ(parse({"plot", "R.vst", "p.png", "--program", "3"}).program.value_or(""), "3");
-    EXPECT_EQ(parse({"snapshot", "R.vst", "s.png"}).output, "s.png");
-    EXPECT_EQ(parse({"help"}).kind, CommandKind::Help);
-}
-
 TEST(CommandLine, UsageErrors) {
     const struct {
         std::initializer_list<const char*> words;

@@ -110,25 +110,3 @@ TEST(DirectionVectors, AngleDifferenceWraps) {
                                {90, -90, 180}, {725, 0, 5},    {0, 0, 0}};
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(angleDifferenceDeg(c[0], c[1]), c[2]);
 }
-
-TEST(SpeakerLayout, DirectionsOfEveryOfferedDecoder) {
-    const struct {
-        int decoder;
-        std::size_t speakers;
-        SpeakerDirection first, last;
-    } cases[] = {{0, 4, {45, 0}, {225, 0}},     {1, 4, {30, 0}, {-110, 0}},
-                 {10, 5, {30, 0}, {0, 0}},      {3, 6, {0, 0}, {300, 0}},
-                 {4, 6, {30, 0}, {330, 0}},     {5, 8, {0, 0}, {315, 0}},
-                 {6, 8, {22.5, 0}, {337.5, 0}}, {7, 8, {45, 35.2}, {315, -35.2}},
-                 {8, 6, {0, 45}, {180, -45}}};
-    for (const auto& c : cases) {
-        const auto layout = speakerLayoutOf(c.decoder);
-        ASSERT_TRUE(layout) << c.decoder;
-        ASSERT_EQ(layout->speakers.size(), c.speakers) << c.decoder;
-        EXPECT_DOUBLE_EQ(layout->speakers.front().azimuthDeg, c.first.azimuthDeg);
-        EXPECT_DOUBLE_EQ(layout->speakers.front().elevationDeg, c.first.elevationDeg);
-        EXPECT_DOUBLE_EQ(layout->speakers.back().azimuthDeg, c.last.azimuthDeg);
-        EXPECT_DOUBLE_EQ(layout->speakers.back().elevationDeg, c.last.elevationDeg);
-    }
-    for (int other : {9, 15, 31, 32, -1}) EXPECT_FALSE(speakerLayoutOf(other)) << other;
-}

@@ -146,14 +146,9 @@ TEST(SoundFile, OutputFormatFollowsTheExtension) {
         const char* path;
         int format;
     } cases[] = {{"out.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-                 {"dir.d/out", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+                 {"dir.d/out", SF_FORMAT_WAV | SF_FORMAT_FLOAT}, // no extension: float WAV
                  {"OUT.WAV", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-                 {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
-                 {"a.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
-                 {"a.aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
-                 {"a.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
-                 {"a.w64", SF_FORMAT_W64 | SF_FORMAT_FLOAT},
-                 {"a.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}};
+                 {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24}};
     for (const auto& c : cases) EXPECT_EQ(outputFormatFor(c.path), c.format) << c.path;
     try {
         outputFormatFor("x/out.mp3");

@@ -73,9 +73,3 @@ TEST(TestSignal, ThreeChannelsStayAtEarHeight) {
     EXPECT_EQ(s[0], 0.0f);
     EXPECT_EQ(s[s.size() - 3], 0.0f);
 }
-
-TEST(TestSignal, IsTheSameEveryTime) {
-    TestSignalSpec spec;
-    spec.seconds = 0.5;
-    EXPECT_EQ(renderAll(spec), renderAll(spec));
-}
