@@ -17,7 +17,10 @@ void CControl::bounceValue() {
 }
 
 bool CControl::isDirty() const {
-    return value != oldValue || CView::isDirty();
+    // A value that is not a number equals nothing, not even itself: once drawn, it must
+    // not count as changed at every idle.
+    const bool same = value == oldValue || (value != value && oldValue != oldValue);
+    return !same || CView::isDirty();
 }
 
 void CControl::setDirty(bool newValue) {
