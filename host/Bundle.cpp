@@ -18,7 +18,9 @@ namespace {
 BundleObject* liveBundle = nullptr;
 } // namespace
 
-CFBundleRef getBundleRef() { return gBundleRef; }
+CFBundleRef getBundleRef() {
+    return gBundleRef;
+}
 
 CFBundleRef CFBundleCreate(const std::string& directory) {
     if (liveBundle && liveBundle->directory == directory) {
@@ -26,31 +28,30 @@ CFBundleRef CFBundleCreate(const std::string& directory) {
         return liveBundle;
     }
     auto* bundle = new BundleObject{directory};
-    if (!liveBundle)
-        liveBundle = bundle;
+    if (!liveBundle) liveBundle = bundle;
     return bundle;
 }
 
 void CFBundleRetain(CFBundleRef bundle) {
-    if (bundle)
-        ++bundle->references;
+    if (bundle) ++bundle->references;
 }
 
 void CFBundleRelease(CFBundleRef bundle) {
-    if (!bundle || --bundle->references > 0)
-        return;
-    if (liveBundle == bundle)
-        liveBundle = nullptr;
+    if (!bundle || --bundle->references > 0) return;
+    if (liveBundle == bundle) liveBundle = nullptr;
     // The last reference is gone: gBundleRef must not go on pointing at freed memory
     // (a later editor whose lookup fails would otherwise load pictures through it).
-    if (gBundleRef == bundle)
-        gBundleRef = nullptr;
+    if (gBundleRef == bundle) gBundleRef = nullptr;
     delete bundle;
 }
 
-std::string bundleDirectory(CFBundleRef bundle) { return bundle ? bundle->directory : std::string(); }
+std::string bundleDirectory(CFBundleRef bundle) {
+    return bundle ? bundle->directory : std::string();
+}
 
-int bundleReferenceCount(CFBundleRef bundle) { return bundle ? bundle->references : 0; }
+int bundleReferenceCount(CFBundleRef bundle) {
+    return bundle ? bundle->references : 0;
+}
 
 } // namespace VSTGUI
 
@@ -58,8 +59,7 @@ bool bundleDirectoryOf(const std::string& libraryPath, std::string& directory) {
     std::string path = libraryPath;
     for (int level = 0; level < 3; ++level) {
         const auto slash = path.rfind('/');
-        if (slash == std::string::npos)
-            return false;
+        if (slash == std::string::npos) return false;
         path.erase(slash);
     }
     directory = path;
@@ -81,4 +81,6 @@ void InitMachOLibrary() {
     VSTGUI::gBundleRef = VSTGUI::CFBundleCreate(directory);
 }
 
-void ExitMachOLibrary() { VSTGUI::CFBundleRelease(VSTGUI::gBundleRef); }
+void ExitMachOLibrary() {
+    VSTGUI::CFBundleRelease(VSTGUI::gBundleRef);
+}
