@@ -17,13 +17,14 @@ namespace VSTGUI {
 
 CFrame::CFrame(const CRect& frameSize, void* systemWindow, VSTGUIEditorInterface* editor)
     : size(0, 0, std::max(0, frameSize.width()), std::max(0, frameSize.height())), editor(editor) {
-    // Opaque pixels: what the window shows is exactly what was painted.
-    picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width(), size.height());
     if (systemWindow) {
         window = std::make_unique<X11Window>(reinterpret_cast<std::uintptr_t>(systemWindow),
                                              size.width(), size.height(), *this);
         if (!window->isOpen()) window.reset();
     }
+    // Opaque pixels: what the window shows is exactly what was painted.
+    picture = window ? window->createPicture()
+                     : cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width(), size.height());
 }
 
 CFrame::~CFrame() {
@@ -35,8 +36,11 @@ CFrame::~CFrame() {
     }
     views.clear();
     if (background) background->forget();
-    window.reset();
+    // The picture may live in memory shared with the X server: it goes first, once the
+    // server is done with it.
+    if (window) window->sync();
     cairo_surface_destroy(picture);
+    window.reset();
 }
 
 // ---- Views ----
@@ -161,6 +165,8 @@ CRect CFrame::drawDirty() {
 }
 
 void CFrame::repaint(const CRect& area) {
+    // A picture shared with the X server may still be read by it: wait until it is not.
+    cairo_surface_flush(picture);
     CDrawContext* context = createDrawContext();
     context->setBaseClip(area);
     context->setFillColor(backgroundColor);

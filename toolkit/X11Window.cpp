@@ -145,7 +145,13 @@ X11Window::X11Window(unsigned long parent, int width, int height, CFrame& frame)
 }
 
 X11Window::~X11Window() {
-    if (surface) cairo_surface_destroy(surface);
+    if (surface) {
+        // cairo keeps per-connection state (its device) that only goes with the device.
+        cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(surface));
+        cairo_surface_destroy(surface);
+        cairo_device_finish(device);
+        cairo_device_destroy(device);
+    }
     if (window) XDestroyWindow(display, window);
     if (display) {
         XSync(display, False);
@@ -225,6 +231,19 @@ CRect X11Window::takeExposedArea() {
     CRect area = exposed;
     exposed = CRect();
     return area.bound(CRect(0, 0, width, height));
+}
+
+cairo_surface_t* X11Window::createPicture() {
+    // Staging copies that cairo would otherwise make for each upload are still in flight
+    // when the connection closes, and cairo 1.16 never frees their records: an image of
+    // the window's own kind avoids them.
+    if (surface)
+        return cairo_surface_create_similar_image(surface, CAIRO_FORMAT_RGB24, width, height);
+    return cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+}
+
+void X11Window::sync() {
+    if (display) XSync(display, False);
 }
 
 void X11Window::present(const CRect& area, cairo_surface_t* picture) {

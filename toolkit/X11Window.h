@@ -38,8 +38,14 @@ public:
     void dispatchFor(unsigned milliseconds);
     // The union of the areas exposed since the last call, emptied.
     CRect takeExposedArea();
+    // An image of the window's size for the frame to paint into (RGB24), in memory shared
+    // with the X server when it offers that, so that present() needs no copy. The caller
+    // destroys it before the window, after sync().
+    _cairo_surface* createPicture();
     // Copies area of picture (the frame's image, same size as the window) onto the window.
     void present(const CRect& area, _cairo_surface* picture);
+    // Waits until the X server has handled every request sent so far.
+    void sync();
 
     // The pointer relative to the window and the button and modifier state.
     CPoint getLocation() override;
