@@ -223,15 +223,3 @@ TEST(KivContAnimKnob, FrameEventsUseTheToolkitHandlersWhichHoldAtTheEnd) {
     }
     EXPECT_FLOAT_EQ(rig.knob->getValue(), 1.f);
 }
-
-TEST(KivAnimKnob, StripPictureOfAValue) {
-    CBitmap* strip = makeNumberedStrip(64, 64, 281);
-    KnobRig<KivAnimKnob> rig(0.f, strip);
-    strip->forget();
-    for (auto [value, picture] : {std::pair{0.5f, 140}, {1.f, 280}, {0.999f, 279}, {0.f, 0}}) {
-        rig.knob->setValue(value);
-        rig.frame.idle();
-        EXPECT_EQ(frameIndexOf(pixelAt(rig.frame, kLeft + 32, kTop + 32)), picture) << value;
-        EXPECT_EQ(frameIndexOf(pixelAt(rig.frame, kLeft + 63, kTop + 63)), picture) << value;
-    }
-}

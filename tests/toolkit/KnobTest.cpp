@@ -36,17 +36,6 @@ struct KnobRig {
 
 } // namespace
 
-TEST(Knob, DefaultGeometry) {
-    KnobRig rig;
-    EXPECT_FLOAT_EQ(rig.knob->getStartAngle(), 3.9269907f);
-    EXPECT_FLOAT_EQ(rig.knob->getRangeAngle(), -4.712389f);
-    EXPECT_FLOAT_EQ(rig.knob->getHalfAngle(), 0.78539824f);
-    EXPECT_FLOAT_EQ(rig.knob->getRadius(), 32.f);
-    EXPECT_FLOAT_EQ(rig.knob->getZoomFactor(), 1.5f);
-    EXPECT_FLOAT_EQ(rig.knob->getWheelInc(), 0.1f);
-    EXPECT_FLOAT_EQ(rig.knob->getDefaultValue(), 0.5f);
-}
-
 TEST(Knob, ThePlainKnobCountsTheCentreAsPointingRight) {
     KnobRig rig;
     CPoint top(32, 0), centre(32, 32);

@@ -4,6 +4,7 @@
 #include "ToolkitFakes.h"
 
 #include "toolkit/CAnimKnob.h"
+#include "toolkit/X11Window.h"
 
 #include <gtest/gtest.h>
 
@@ -259,4 +260,24 @@ TEST_F(X11Frame, AParentThatDoesNotExistLeavesAFrameInMemoryAndTheHostAlive) {
     EXPECT_FALSE(frame.isWindowed());
     EXPECT_EQ(XSetErrorHandler(nullptr), testHandler);
     frame.idle();
+}
+
+TEST(X11Window, XlibButtonAndModifierStatesBecomeTheToolkitsBits) {
+    const struct {
+        unsigned int state;
+        long buttons;
+    } cases[] = {
+        {0, 0},
+        {Button1Mask, 0x02},
+        {Button2Mask, 0x04},
+        {Button3Mask, 0x08},
+        {ShiftMask, 0x10},
+        {ControlMask, 0x20},
+        {Mod1Mask, 0x40},
+        {Mod4Mask, 0x80},
+        {Button1Mask | ControlMask, 0x22},
+        {LockMask | Mod2Mask | Button4Mask, 0}, // caps and num lock, wheel: no bits
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(X11Window::buttonsFromState(c.state), c.buttons) << std::hex << c.state;
 }
