@@ -121,8 +121,8 @@ void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque,
         cairo_paint(cr);
     }
     selectFont();
-    cairo_font_extents_t font;
-    cairo_font_extents(cr, &font);
+    cairo_font_extents_t metrics;
+    cairo_font_extents(cr, &metrics);
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text, &extents);
     double x = rect.left;
@@ -133,7 +133,7 @@ void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque,
     // Baseline so that ascent and descent sit centred in the rectangle; whole pixels
     // keep the glyphs as sharp as the hinting made them.
     const double baseline =
-        rect.top + (rect.height() - font.ascent - font.descent) / 2 + font.ascent;
+        rect.top + (rect.height() - metrics.ascent - metrics.descent) / 2 + metrics.ascent;
     setSource(fontColor);
     cairo_move_to(cr, std::round(x), std::round(baseline));
     cairo_show_text(cr, text);

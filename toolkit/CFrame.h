@@ -14,7 +14,8 @@
 // Mouse presses go to the topmost visible, mouse-enabled view under the pointer, which
 // then gets the moves and the release until the button goes up. Wheel events go to the
 // view under the pointer, then to the focus view; keys to the focus view, then to the
-// view under the pointer.
+// view under the last mouse event. Some hosts send keys on another thread than the
+// window's: the key handlers never touch the window.
 //
 // The frame owns its views: it takes over the reference of whoever adds one and gives it
 // back when the view is removed or the frame is deleted. User-interface thread only.

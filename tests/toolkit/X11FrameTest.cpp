@@ -214,6 +214,8 @@ TEST_F(X11Frame, KnobFollowsRealPointerEventsAndTheWindowShowsIt) {
     // The window shows the knob's picture (frame 56 for 0.2) once idled.
     ASSERT_TRUE(idleUntil(*frame, [&] { return pixel(child, 52, 42) == rgb(stripColour(56)); }));
     const long drawn = frame->getDrawCount();
+    // The frame's own picture, which snapshots are made of, shows the same.
+    EXPECT_EQ(frameIndexOf(pixelAt(*frame, 52, 42)), 56);
 
     // Press at the top of the knob: circular mode takes the value there, 0.5.
     pointerTo(52, 10);
