@@ -93,16 +93,15 @@ bool CBitmap::loadEmbedded() {
 }
 
 void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offset) const {
-    paint(context, rect, offset, false);
+    paint(context, rect, offset);
 }
 
 void CBitmap::drawTransparent(CDrawContext* context, const CRect& rect,
                               const CPoint& offset) const {
-    paint(context, rect, offset, true);
+    paint(context, rect, offset);
 }
 
-void CBitmap::paint(CDrawContext* context, const CRect& rect, const CPoint& offset,
-                    bool blend) const {
+void CBitmap::paint(CDrawContext* context, const CRect& rect, const CPoint& offset) const {
     if (!surface || !context || rect.isEmpty()) return;
     cairo_t* cr = context->getCairo();
     cairo_save(cr);
@@ -112,7 +111,7 @@ void CBitmap::paint(CDrawContext* context, const CRect& rect, const CPoint& offs
     cairo_rectangle(cr, rect.left - offset.h, rect.top - offset.v, width, height);
     cairo_clip(cr);
     cairo_set_source_surface(cr, surface, rect.left - offset.h, rect.top - offset.v);
-    cairo_set_operator(cr, blend ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     cairo_paint(cr);
     cairo_restore(cr);
 }

@@ -40,8 +40,8 @@ public:
     const std::string& getFilePath() const { return filePath; }
 
     // Draws the part of the picture that starts at offset (picture pixels) into rect.
-    // draw() copies the pixels, alpha included, as they are; drawTransparent() blends
-    // them over what the context already holds.
+    // Both composite the picture over what the context already holds, with the picture's
+    // own alpha: its transparent pixels (a knob's corners) show what lies below.
     void draw(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint()) const;
     void drawTransparent(CDrawContext* context, const CRect& rect,
                          const CPoint& offset = CPoint()) const;
@@ -50,7 +50,7 @@ public:
     _cairo_surface* getSurface() const { return surface; }
 
 private:
-    void paint(CDrawContext* context, const CRect& rect, const CPoint& offset, bool blend) const;
+    void paint(CDrawContext* context, const CRect& rect, const CPoint& offset) const;
     bool loadPng(_cairo_surface* candidate);
     bool loadFromBundle();
     bool loadEmbedded();

@@ -26,6 +26,7 @@
 using Editor = VSTGUI::KivAmbiEditorJex;
 using Instance = KivAmbiDecEdit<KivAmbiDec_1o_GUI, Editor>;
 constexpr long kBackground = 131;
+constexpr const char* kBundleName = "RegularDecoder";
 const std::array<const char*, 7> kProgram0Texts = {"1.33", "1.15", "380Hz",  "Quad (square)",
                                                    "Off",  "Off",  "Mavo EQ"};
 #else
@@ -33,6 +34,7 @@ const std::array<const char*, 7> kProgram0Texts = {"1.33", "1.15", "380Hz",  "Qu
 using Editor = ::KivAmbiEditorJex;
 using Instance = KivAmbiDecEdit<KivAmbiDec, Editor>;
 constexpr long kBackground = 130;
+constexpr const char* kBundleName = "IrregularDecoder";
 const std::array<const char*, 7> kProgram0Texts = {
     "1.00", "1.00", "380Hz", "ITU 5.0 Full Range v1", "Off", "Off", "No-Use LF"};
 #endif
@@ -265,8 +267,9 @@ TEST_F(EditorWindow, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
 }
 
 TEST_F(EditorWindow, SnapshotDrawsTheWindowWithoutDisturbingIt) {
-    const std::string path = ::testing::TempDir() + "editor-snapshot-" +
-                             std::to_string(kBackground) + "-" + std::to_string(getpid()) + ".png";
+    // Program 0, drawn in memory: kept in the build tree to be looked at.
+    const std::string path = std::string(KIV_SNAPSHOT_DIR) + "/" + kBundleName + "-editor.png";
+    unlink(path.c_str());
     EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 2), 1);
     ASSERT_EQ(effect->dispatcher(effect, effVendorSpecific, kKivSnapshot, 0,
                                  const_cast<char*>(path.c_str()), 0.0f),
@@ -284,14 +287,17 @@ TEST_F(EditorWindow, SnapshotDrawsTheWindowWithoutDisturbingIt) {
     const auto* pixel = reinterpret_cast<const std::uint32_t*>(data + 206 * stride) + 275;
     EXPECT_EQ(*pixel & 0xFFFFFFu, 0u);
     cairo_surface_destroy(image);
-    unlink(path.c_str());
 
+    // A file that cannot be written is a failure, and the editor stays closed.
+    EXPECT_EQ(effect->dispatcher(effect, effVendorSpecific, kKivSnapshot, 0,
+                                 const_cast<char*>("/nonexistent/dir/editor.png"), 0.0f),
+              0);
+    EXPECT_EQ(editor->getCFrame(), nullptr);
     // Other vendor requests and a null path are not ours.
     EXPECT_EQ(effect->dispatcher(effect, effVendorSpecific, kKivSnapshot, 0, nullptr, 0.0f), 0);
     EXPECT_EQ(
         effect->dispatcher(effect, effVendorSpecific, 1, 0, const_cast<char*>(path.c_str()), 0.0f),
         0);
-    EXPECT_NE(access(path.c_str(), F_OK), 0);
 }
 
 TEST(DisplayConversions, TextsOfTheEditor) {
