@@ -1,24 +1,22 @@
-// The class each bundle instantiates: the bundle's effect class (Effect) with the editor
-// attached, the vendor and product texts, vendor version 1000 and category 0. Every
+// The class each bundle instantiates: the bundle's effect class (Effect) with its editor
+// window (Editor) attached, the vendor and product texts, vendor version 1000 and category 0. Every
 // parameter change reaches the editor after the effect. Effect names its product string
 // in Effect::kProductString. Threads as the effect class.
 #pragma once
 
 #include "host/HostText.h"
+#include "host/VstOpcodes.h"
 #include "plugins/KivDecoderShell.h"
-#include "plugins/KivEditorPlaceholder.h"
 #include "plugins/NormalisedValue.h"
 
-// The editor every instance attaches.
-using KivAmbiDecEditor = KivEditorPlaceholder;
-
-template <class Effect> class KivAmbiDecEdit : public Effect {
+// Editor is the bundle's editor window class (KivAmbiEditorJex).
+template <class Effect, class Editor> class KivAmbiDecEdit : public Effect {
 public:
     static constexpr VstInt32 kVendorVersion = 1000;
 
     explicit KivAmbiDecEdit(audioMasterCallback audioMaster) : Effect(audioMaster) {
         // The editor registers itself with setEditor, which flags the record.
-        gui = new KivAmbiDecEditor(this);
+        gui = new Editor(this);
         this->editor = gui;
         Effect::resume();
     }
@@ -45,6 +43,13 @@ public:
     VstInt32 getVendorVersion() override { return kVendorVersion; }
     VstInt32 getPlugCategory() override { return 0; } // kPlugCategUnknown
 
+    // Our own request: the editor window drawn offscreen into the PNG file named by ptr.
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override {
+        if (index == kKivSnapshot && ptr && gui)
+            return gui->writeSnapshot(static_cast<const char*>(ptr)) ? 1 : 0;
+        return Effect::vendorSpecific(index, value, ptr, opt);
+    }
+
 private:
-    AEffGUIEditor* gui = nullptr; // owned by the effect base (deleted in its destructor)
+    Editor* gui = nullptr; // owned by the effect base (deleted in its destructor)
 };

@@ -61,13 +61,15 @@ void KivDecoderShell<Value>::processReplacing(float** inputs, float** outputs,
 template <typename Value> void KivDecoderShell<Value>::setParameter(VstInt32 index, float value) {
     float normalised = 0.0f;
     if (!validIndex(index, kNumParams) || !normalisedValue(value, normalised)) return;
+    const ParameterRow& row = kParameters[index];
     programs[curProgram].values[index] = static_cast<Value>(normalised);
-    (engine->*kParameters[index].set)(normalised);
+    (engine->*row.set)(normalised);
 }
 
 template <typename Value> float KivDecoderShell<Value>::getParameter(VstInt32 index) {
     if (!validIndex(index, kNumParams)) return 0.0f;
-    return (engine->*kParameters[index].get)();
+    const ParameterRow& row = kParameters[index];
+    return (engine->*row.get)();
 }
 
 template <typename Value> void KivDecoderShell<Value>::setProgram(VstInt32 program) {

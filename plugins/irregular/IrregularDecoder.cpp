@@ -1,7 +1,8 @@
 // IrregularDecoder's instance factory.
+#include "editor/KivAmbiEditorJex.h"
 #include "plugins/KivAmbiDecEdit.h"
 #include "plugins/irregular/KivAmbiDec.h"
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
-    return new KivAmbiDecEdit<KivAmbiDec>(audioMaster);
+    return new KivAmbiDecEdit<KivAmbiDec, KivAmbiEditorJex>(audioMaster);
 }

@@ -48,21 +48,20 @@ class ArdourScanner : public ::testing::TestWithParam<const BundleFacts*> {};
 TEST_P(ArdourScanner, ScansCleanly) {
     if (access(KIV_ARDOUR_SCANNER, X_OK) != 0)
         GTEST_SKIP() << KIV_ARDOUR_SCANNER << " is not installed";
+    if (KIV_SANITIZED)
+        GTEST_SKIP() << "an instrumented plug-in needs an instrumented host; the plain build "
+                        "runs this test";
     const BundleFacts& b = *GetParam();
 
     char scratch[] = "/tmp/kiv-scan-XXXXXX";
     ASSERT_NE(mkdtemp(scratch), nullptr);
     const std::string home = scratch;
     const std::string cache = home + "/cache";
-    std::string environment = "HOME=" + shellQuote(home) + " XDG_CACHE_HOME=" + shellQuote(cache) +
-                              " LD_LIBRARY_PATH=/usr/lib/ardour7";
-    const std::string preload = KIV_SANITIZER_PRELOAD;
-    if (!preload.empty())
-        // An instrumented plug-in in a host that is not: the runtime must come first, and
-        // the host's own allocations are not ours to account for.
-        environment += " LD_PRELOAD=" + shellQuote(preload) + " ASAN_OPTIONS=detect_leaks=0";
-    const std::string command =
-        environment + " " + KIV_ARDOUR_SCANNER + " -f " + shellQuote(b.so) + " </dev/null 2>&1";
+    // The scanner's cache goes into a directory of our own; a scan that hangs is a failure.
+    const std::string command = "HOME=" + shellQuote(home) +
+                                " XDG_CACHE_HOME=" + shellQuote(cache) +
+                                " LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 60 " +
+                                KIV_ARDOUR_SCANNER + " -f " + shellQuote(b.so) + " </dev/null 2>&1";
 
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
