@@ -77,10 +77,18 @@ AtomicOutput::AtomicOutput(std::string target, bool overwrite)
     std::string pattern = directoryOf(target_) + "/." + baseName(target_) + ".tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    // A signal between creating the file and registering it would leave the file behind.
+    sigset_t stopping, previous;
+    sigemptyset(&stopping);
+    sigaddset(&stopping, SIGINT);
+    sigaddset(&stopping, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &stopping, &previous);
     fd_ = ::mkstemp(name.data());
-    if (fd_ < 0) throw ToolError(target_ + ": cannot be written: " + std::strerror(errno));
+    const int error = errno;
+    if (fd_ >= 0) slot_ = registerPending(name.data());
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (fd_ < 0) throw ToolError(target_ + ": cannot be written: " + std::strerror(error));
     temporary_ = name.data();
-    slot_ = registerPending(temporary_);
 
     // mkstemp makes the file private; the result gets the permissions of a new file.
     const mode_t mask = ::umask(0);

@@ -3,6 +3,7 @@
 #include "tools/ambidec/AtomicOutput.h"
 #include "tools/ambidec/CommandLine.h"
 #include "tools/ambidec/Info.h"
+#include "tools/ambidec/LibraryCaches.h"
 #include "tools/ambidec/Plot.h"
 #include "tools/ambidec/Render.h"
 #include "tools/ambidec/Snapshot.h"
@@ -15,8 +16,9 @@
 
 using namespace kiv::ambidec;
 
-int main(int argc, char** argv) {
-    AtomicOutput::installSignalCleanup();
+namespace {
+
+int run(int argc, char** argv) {
     try {
         const Command command = parseCommandLine(argc, argv);
         switch (command.kind) {
@@ -47,4 +49,13 @@ int main(int argc, char** argv) {
         return ToolError::kFailure;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    AtomicOutput::installSignalCleanup();
+    const int status = run(argc, argv); // every plug-in is closed and unloaded on return
+    releaseLibraryCaches();
+    return status;
 }
