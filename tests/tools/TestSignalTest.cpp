@@ -28,11 +28,11 @@ void directionOf(const std::vector<float>& s, int channels, long first, long cou
     elevationDeg = std::asin(std::clamp(wz / (std::sqrt(2.0) * ww), -1.0, 1.0)) * 180 / M_PI;
 }
 
-std::vector<float> renderAll(const TestSignalSpec& spec) {
-    TestSignal signal(spec);
-    std::vector<float> samples(static_cast<std::size_t>(signal.frames()) * spec.channels);
+std::vector<float> renderAll(const TestSignalSettings& settings) {
+    TestSignal signal(settings);
+    std::vector<float> samples(static_cast<std::size_t>(signal.frames()) * settings.channels);
     long done = 0;
-    while (const long n = signal.render(samples.data() + done * spec.channels, 1000)) done += n;
+    while (const long n = signal.render(samples.data() + done * settings.channels, 1000)) done += n;
     EXPECT_EQ(done, signal.frames());
     return samples;
 }
@@ -40,11 +40,11 @@ std::vector<float> renderAll(const TestSignalSpec& spec) {
 } // namespace
 
 TEST(TestSignal, CirclesOnceAndRisesAndFalls) {
-    TestSignalSpec spec;
-    spec.elevationDeg = 40;
-    const std::vector<float> s = renderAll(spec);
+    TestSignalSettings settings;
+    settings.elevationDeg = 40;
+    const std::vector<float> s = renderAll(settings);
     ASSERT_EQ(s.size(), 8u * 48000 * 4);
-    TestSignal reference(spec);
+    TestSignal reference(settings);
     const long window = 960; // 20 ms: the source moves 0.9 deg
     for (double t : {0.1, 1.0, 2.0, 3.3, 4.0, 5.5, 6.0, 7.5}) {
         const long first = std::lround(t * 48000) - window / 2;
@@ -57,10 +57,10 @@ TEST(TestSignal, CirclesOnceAndRisesAndFalls) {
 }
 
 TEST(TestSignal, ThreeChannelsStayAtEarHeight) {
-    TestSignalSpec spec;
-    spec.channels = 3;
-    spec.seconds = 2.0;
-    const std::vector<float> s = renderAll(spec);
+    TestSignalSettings settings;
+    settings.channels = 3;
+    settings.seconds = 2.0;
+    const std::vector<float> s = renderAll(settings);
     ASSERT_EQ(s.size(), 2u * 48000 * 3);
     double azimuth = 0, elevation = 0;
     directionOf(s, 3, 48000 - 480, 960, azimuth, elevation); // at 1 s: 45 deg

@@ -16,19 +16,19 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kFadeSeconds = 0.02;
 } // namespace
 
-TestSignal::TestSignal(const TestSignalSpec& spec)
-    : spec_(spec), frames_(std::llround(spec.seconds * spec.sampleRateHz)),
-      state_(spec.seed ? spec.seed : 1u) {}
+TestSignal::TestSignal(const TestSignalSettings& settings)
+    : settings_(settings), frames_(std::llround(settings.seconds * settings.sampleRateHz)),
+      state_(settings.seed ? settings.seed : 1u) {}
 
 double TestSignal::azimuthDegAt(long long frame) const {
-    const double t = static_cast<double>(frame) / spec_.sampleRateHz;
-    return std::fmod(360.0 * t / spec_.revolutionSeconds, 360.0);
+    const double t = static_cast<double>(frame) / settings_.sampleRateHz;
+    return std::fmod(360.0 * t / settings_.revolutionSeconds, 360.0);
 }
 
 double TestSignal::elevationDegAt(long long frame) const {
-    if (spec_.channels < 4) return 0.0;
-    const double t = static_cast<double>(frame) / spec_.sampleRateHz;
-    return spec_.elevationDeg * std::sin(2.0 * kPi * t / spec_.revolutionSeconds);
+    if (settings_.channels < 4) return 0.0;
+    const double t = static_cast<double>(frame) / settings_.sampleRateHz;
+    return settings_.elevationDeg * std::sin(2.0 * kPi * t / settings_.revolutionSeconds);
 }
 
 float TestSignal::noise() {
@@ -41,37 +41,37 @@ float TestSignal::noise() {
 
 long TestSignal::render(float* interleaved, long frames) {
     const long n = static_cast<long>(std::min<long long>(frames, frames_ - position_));
-    const double fadeFrames = kFadeSeconds * spec_.sampleRateHz;
+    const double fadeFrames = kFadeSeconds * settings_.sampleRateHz;
     for (long i = 0; i < n; ++i) {
         const long long frame = position_ + i;
         const double edge = static_cast<double>(std::min(frame, frames_ - 1 - frame));
         const double fade = std::min(1.0, edge / fadeFrames);
-        const double pressure = spec_.level * fade * noise();
+        const double pressure = settings_.level * fade * noise();
         const BFormatGains g =
             encodePlaneWave(azimuthDegAt(frame) * kPi / 180.0, elevationDegAt(frame) * kPi / 180.0);
-        float* out = interleaved + i * spec_.channels;
+        float* out = interleaved + i * settings_.channels;
         out[0] = static_cast<float>(pressure * g.w);
         out[1] = static_cast<float>(pressure * g.x);
         out[2] = static_cast<float>(pressure * g.y);
-        if (spec_.channels > 3) out[3] = static_cast<float>(pressure * g.z);
+        if (settings_.channels > 3) out[3] = static_cast<float>(pressure * g.z);
     }
     position_ += n;
     return n;
 }
 
 void testSignalCommand(const Command& command, std::ostream& report) {
-    TestSignalSpec spec;
-    spec.sampleRateHz = command.sampleRateHz;
-    spec.seconds = command.seconds;
-    spec.channels = command.channels;
-    spec.elevationDeg = command.elevationDeg;
-    TestSignal signal(spec);
+    TestSignalSettings settings;
+    settings.sampleRateHz = command.sampleRateHz;
+    settings.seconds = command.seconds;
+    settings.channels = command.channels;
+    settings.elevationDeg = command.elevationDeg;
+    TestSignal signal(settings);
 
     const int format = outputFormatFor(command.output);
     AtomicOutput output(command.output, command.force);
-    SoundFileWriter writer(output.fd(), command.output, format, spec.channels,
-                           static_cast<int>(spec.sampleRateHz));
-    std::vector<float> block(4096 * static_cast<std::size_t>(spec.channels));
+    SoundFileWriter writer(output.fd(), command.output, format, settings.channels,
+                           static_cast<int>(settings.sampleRateHz));
+    std::vector<float> block(4096 * static_cast<std::size_t>(settings.channels));
     while (const long n = signal.render(block.data(), 4096)) writer.write(block.data(), n);
     writer.close();
     output.commit();
@@ -80,9 +80,10 @@ void testSignalCommand(const Command& command, std::ostream& report) {
     std::snprintf(line, sizeof line,
                   "wrote %s: %d-channel B-format (%s), %.2f s at %.0f Hz, noise circling once "
                   "every %.0f s%s\n",
-                  command.output.c_str(), spec.channels, spec.channels == 3 ? "W X Y" : "W X Y Z",
-                  spec.seconds, spec.sampleRateHz, spec.revolutionSeconds,
-                  spec.elevationDeg > 0.0 ? ", rising and falling in elevation" : "");
+                  command.output.c_str(), settings.channels,
+                  settings.channels == 3 ? "W X Y" : "W X Y Z", settings.seconds,
+                  settings.sampleRateHz, settings.revolutionSeconds,
+                  settings.elevationDeg > 0.0 ? ", rising and falling in elevation" : "");
     report << line;
 }
 

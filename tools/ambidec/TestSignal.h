@@ -11,7 +11,7 @@
 
 namespace kiv::ambidec {
 
-struct TestSignalSpec {
+struct TestSignalSettings {
     double sampleRateHz = 48000.0;
     double seconds = 8.0;
     int channels = 4; // 3: W, X, Y; 4: W, X, Y, Z
@@ -23,7 +23,7 @@ struct TestSignalSpec {
 
 class TestSignal {
 public:
-    explicit TestSignal(const TestSignalSpec& spec);
+    explicit TestSignal(const TestSignalSettings& settings);
     long long frames() const { return frames_; }
     // Direction of the source at a frame, in degrees.
     double azimuthDegAt(long long frame) const;
@@ -33,7 +33,7 @@ public:
 
 private:
     float noise();
-    TestSignalSpec spec_;
+    TestSignalSettings settings_;
     long long frames_;
     long long position_ = 0;
     std::uint32_t state_;
