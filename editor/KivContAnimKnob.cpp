@@ -49,15 +49,7 @@ void KivContAnimKnob::mouse(CDrawContext* context, CPoint& where, long buttons) 
         if (point != lastPoint) {
             const float before = value;
             if (modeLinear) {
-                const CCoord diff = (point.h - firstPoint.h) + (firstPoint.v - point.v);
-                if (buttons != oldButton) {
-                    const float previousCoef = coef;
-                    setLinearRange(buttons);
-                    entryValue += float(diff) * (previousCoef - coef);
-                    oldButton = buttons;
-                }
-                value = entryValue + float(diff) * coef;
-                bounceValue();
+                dragLinearlyTo(point, buttons);
             } else {
                 // No holding at the ends: the value jumps across the dead zone.
                 CPoint relative = point;

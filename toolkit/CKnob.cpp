@@ -186,16 +186,7 @@ CMouseEventResult CKnob::onMouseMoved(CPoint& where, long buttons) {
     lastPoint = where;
     const float before = value;
     if (modeLinear) {
-        const CCoord diff = (where.h - firstPoint.h) + (firstPoint.v - where.v);
-        if (buttons != oldButton) {
-            // Shift pressed or released: the value goes on from where it is.
-            const float previousCoef = coef;
-            setLinearRange(buttons);
-            entryValue += float(diff) * (previousCoef - coef);
-            oldButton = buttons;
-        }
-        value = entryValue + float(diff) * coef;
-        bounceValue();
+        dragLinearlyTo(where, buttons);
     } else {
         CPoint relative = where;
         relative.offset(-size.left, -size.top);
@@ -226,8 +217,13 @@ CMouseEventResult CKnob::onMouseUp(CPoint&, long) {
 
 bool CKnob::onWheel(const CPoint&, float distance, long buttons) {
     if (!mouseEnabled) return false;
+    stepBy(distance, (buttons & kShift) != 0);
+    return true;
+}
+
+void CKnob::stepBy(float distance, bool fine) {
     const float before = value;
-    if (buttons & kShift)
+    if (fine)
         value += 0.1f * distance * wheelInc;
     else
         value += distance * wheelInc;
@@ -237,7 +233,19 @@ bool CKnob::onWheel(const CPoint&, float distance, long buttons) {
         if (listener) listener->valueChanged(this);
         endEdit();
     }
-    return true;
+}
+
+void CKnob::dragLinearlyTo(const CPoint& where, long buttons) {
+    const CCoord diff = (where.h - firstPoint.h) + (firstPoint.v - where.v);
+    if (buttons != oldButton) {
+        // Shift pressed or released: the value goes on from where it is.
+        const float previousCoef = coef;
+        setLinearRange(buttons);
+        entryValue += float(diff) * (previousCoef - coef);
+        oldButton = buttons;
+    }
+    value = entryValue + float(diff) * coef;
+    bounceValue();
 }
 
 long CKnob::onKeyDown(VstKeyCode& keyCode) {
@@ -254,17 +262,7 @@ long CKnob::onKeyDown(VstKeyCode& keyCode) {
     default:
         return -1;
     }
-    const float before = value;
-    if (keyCode.modifier & kKeyModifierShift)
-        value += 0.1f * distance * wheelInc;
-    else
-        value += distance * wheelInc;
-    bounceValue();
-    if (value != before) {
-        beginEdit();
-        if (listener) listener->valueChanged(this);
-        endEdit();
-    }
+    stepBy(distance, (keyCode.modifier & kKeyModifierShift) != 0);
     return 1;
 }
 

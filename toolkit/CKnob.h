@@ -62,6 +62,12 @@ protected:
     bool linearModeFor(long buttons) const;
     // Range and coefficient of linear dragging for a button state.
     void setLinearRange(long buttons);
+    // A linear drag reaching a point: Shift pressed or released on the way rescales the
+    // drag from where the value is; the value is kept within its range.
+    void dragLinearlyTo(const CPoint& where, long buttons);
+    // One wheel notch or arrow key (fine with Shift), inside an edit of its own when the
+    // value changes.
+    void stepBy(float distance, bool fine);
     void drawHandle(CDrawContext* context, float shown);
 
     CPoint offset;
