@@ -11,7 +11,7 @@ namespace kiv::validation {
 namespace {
 
 // Sizes of the interface records that only pass through the plug-ins unread.
-constexpr std::size_t kVstEventsSize = 32;          // count, reserved, two event pointers
+constexpr std::size_t kVstEventsSize = 32; // count, reserved, two event pointers
 constexpr std::size_t kVstParameterPropertiesSize = 152;
 constexpr std::size_t kMidiProgramNameSize = 80;
 constexpr std::size_t kMidiProgramCategorySize = 76;

@@ -44,11 +44,10 @@ float anyFloat(FuzzedDataProvider& in) {
     case 0:
         return in.ConsumeFloatingPointInRange<float>(-0.5f, 1.5f);
     case 1:
-        return in.PickValueInArray<float>({std::numeric_limits<float>::quiet_NaN(),
-                                           std::numeric_limits<float>::infinity(),
-                                           -std::numeric_limits<float>::infinity(), 0.0f, -0.0f,
-                                           1e-40f, -1e-40f, std::numeric_limits<float>::max(),
-                                           -1.0f, 2.0f, 1.0f, 0.5f, 44100.0f, 384000.0f});
+        return in.PickValueInArray<float>(
+            {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+             -std::numeric_limits<float>::infinity(), 0.0f, -0.0f, 1e-40f, -1e-40f,
+             std::numeric_limits<float>::max(), -1.0f, 2.0f, 1.0f, 0.5f, 44100.0f, 384000.0f});
     case 2: {
         const std::uint32_t bits = in.ConsumeIntegral<std::uint32_t>();
         float f;
@@ -98,12 +97,14 @@ std::unique_ptr<PluginInstance> newInstance() {
 // One block of at most the announced length; inputs drawn from the fuzz data.
 void processBlock(FuzzedDataProvider& in, PluginInstance& instance, VstIntPtr announced) {
     AEffect* effect = instance.effect();
-    const int limit = announced <= 0 ? 0 : announced < kLongestBlock ? int(announced) : kLongestBlock;
+    const int limit = announced <= 0              ? 0
+                      : announced < kLongestBlock ? int(announced)
+                                                  : kLongestBlock;
     const int n = in.ConsumeIntegralInRange<int>(0, limit);
     const bool inPlace = in.ConsumeBool();
     const float level = anyFloat(in);
-    const int channels = effect->numInputs > effect->numOutputs ? effect->numInputs
-                                                                : effect->numOutputs;
+    const int channels =
+        effect->numInputs > effect->numOutputs ? effect->numInputs : effect->numOutputs;
     std::vector<std::vector<float>> ins(channels, std::vector<float>(kLongestBlock));
     std::vector<std::vector<float>> outs(channels, std::vector<float>(kLongestBlock));
     std::uint32_t noise = in.ConsumeIntegral<std::uint32_t>() | 1u;
