@@ -44,9 +44,17 @@ TEST_P(RatesAndBlocks, OutputDoesNotDependOnBlockLengthOrBufferPlacement) {
             ASSERT_GT(peak(reference), 0.01f) << set.name << " at " << rate;
             const struct {
                 int announced, length;
-            } cuts[] = {{1, 1}, {2, 2}, {3, 3}, {64, 64}, {511, 511}, {4096, 4096},
+            } cuts[] = {{1, 1},
+                        {2, 2},
+                        {3, 3},
+                        {64, 64},
+                        {511, 511},
+                        {4096, 4096},
                         // longer than the host announced
-                        {64, 100}, {64, 4096}, {511, 5000}, {1, 7}};
+                        {64, 100},
+                        {64, 4096},
+                        {511, 5000},
+                        {1, 7}};
             for (const auto& cut : cuts) {
                 for (bool inPlace : {true, false}) {
                     const Audio out = render(*configured(GetParam(), set, rate, cut.announced),

@@ -34,8 +34,8 @@ const float kHostileValues[] = {0.0f,
                                 std::numeric_limits<float>::max()};
 
 std::string describe(const HookCounts& n) {
-    return std::to_string(n.allocations) + " allocations, " + std::to_string(n.frees) +
-           " frees, " + std::to_string(n.locks) + " locks";
+    return std::to_string(n.allocations) + " allocations, " + std::to_string(n.frees) + " frees, " +
+           std::to_string(n.locks) + " locks";
 }
 
 } // namespace
@@ -53,15 +53,15 @@ TEST_P(RealTimeSafety, ProcessReplacingNeitherAllocatesNorLocks) {
         ASSERT_GT(counts.frees, 0);
     }
     const int lengths[] = {0, 1, 3, 64, 511, kAnnounced, kAnnounced + 1, 4 * kAnnounced + 7};
-    Audio in = noise(GetParam().inputs > GetParam().outputs ? GetParam().inputs
-                                                            : GetParam().outputs,
-                     4 * kAnnounced + 7, 13, 0.5f);
+    Audio in =
+        noise(GetParam().inputs > GetParam().outputs ? GetParam().inputs : GetParam().outputs,
+              4 * kAnnounced + 7, 13, 0.5f);
     Audio out(GetParam().outputs, 4 * kAnnounced + 7);
     std::vector<float*> inPtr = in.pointers(), outPtr = out.pointers();
     for (int program = 0; program < 7; ++program) {
-        for (const ParameterSet* set : {static_cast<const ParameterSet*>(nullptr),
-                                        &chainVariants()[1], &chainVariants()[2],
-                                        &chainVariants()[3]}) {
+        for (const ParameterSet* set :
+             {static_cast<const ParameterSet*>(nullptr), &chainVariants()[1], &chainVariants()[2],
+              &chainVariants()[3]}) {
             auto instance = newInstance(GetParam());
             instance->dispatch(effSetProgram, 0, program);
             if (set) apply(*instance, *set);
@@ -93,9 +93,9 @@ TEST_P(RealTimeSafety, SetParameterNeitherAllocatesNorLocks) {
                 volatile float readBack = instance->getParameter(index);
                 (void)readBack;
                 const HookCounts counts = AllocationHook::disarm();
-                EXPECT_EQ(counts.total(), 0) << describe(counts) << " setting parameter "
-                                             << index << " to " << value
-                                             << (editorOpen ? " with the editor open" : "");
+                EXPECT_EQ(counts.total(), 0)
+                    << describe(counts) << " setting parameter " << index << " to " << value
+                    << (editorOpen ? " with the editor open" : "");
             }
         }
         if (editorOpen) instance->dispatch(effEditClose);
