@@ -58,7 +58,11 @@ void KivAmbisonicDecoder::setBlockSize(long n) {
     AllocInTemp(blockSize);
 }
 
+// The work buffers hold at most kMaxWorkFrames: a host may announce any number (2^31 - 1
+// would ask for gigabytes, and a failed allocation would end the host's process), and
+// longer blocks run in pieces of that length, sample for sample the same.
 void KivAmbisonicDecoder::AllocInTemp(int n) {
+    if (n > kMaxWorkFrames) n = kMaxWorkFrames;
     releaseInTemp();
     inTemp = new float*[numInputs]();
     for (int j = 0; j < numInputs; ++j) inTemp[j] = new float[n > 0 ? n : 1];

@@ -408,6 +408,26 @@ TEST(Chain, LongBlocksRunInPieces) {
     }
 }
 
+// A host may announce any block size; the work buffers stay bounded and a block longer
+// than they are decodes exactly as in shorter pieces.
+TEST(Chain, AnAbsurdBlockSizeKeepsTheBuffersBounded) {
+    auto huge = worked(kIrregularPlugin, 0.5f, 1000);
+    auto small = worked(kIrregularPlugin, 0.5f, 1000);
+    huge->setBlockSize(std::numeric_limits<int>::max());
+    huge->resume();
+    EXPECT_EQ(huge->blockSize, std::numeric_limits<int>::max());
+    for (int j = 0; j < 3; ++j)
+        EXPECT_EQ(huge->crossover[j]->capacity, KivAmbisonicDecoder::kMaxWorkFrames);
+    const int n = KivAmbisonicDecoder::kMaxWorkFrames + 4465;
+    Audio a(3, 5, n), b(3, 5, n);
+    a.noise(4);
+    b.noise(4);
+    huge->processReplacing(a.inPtr.data(), a.outPtr.data(), n);
+    small->processReplacing(b.inPtr.data(), b.outPtr.data(), n);
+    for (int s = 0; s < 5; ++s)
+        EXPECT_EQ(std::memcmp(a.out[s].data(), b.out[s].data(), std::size_t(n) * 4), 0) << s;
+}
+
 TEST(Chain, NonFiniteInputDoesNotPoisonTheFilters) {
     const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
                          std::numeric_limits<float>::infinity(),

@@ -35,11 +35,15 @@ struct ThreadCounts {
     long allocations;
     long frees;
     long locks;
+    unsigned long largest;
 };
 thread_local ThreadCounts tls{};
 
-inline void countAllocation() {
-    if (tls.armed) ++tls.allocations;
+inline void countAllocation(size_t bytes) {
+    if (tls.armed) {
+        ++tls.allocations;
+        if (bytes > tls.largest) tls.largest = bytes;
+    }
 }
 inline void countFree(const volatile void* p) {
     if (tls.armed && p != nullptr) ++tls.frees;
@@ -66,16 +70,17 @@ namespace kiv::validation {
 
 void AllocationHook::arm() {
     tls.allocations = tls.frees = tls.locks = 0;
+    tls.largest = 0;
     tls.armed = true;
 }
 
 HookCounts AllocationHook::disarm() {
     tls.armed = false;
-    return HookCounts{tls.allocations, tls.frees, tls.locks};
+    return HookCounts{tls.allocations, tls.frees, tls.locks, tls.largest};
 }
 
 HookCounts AllocationHook::counts() {
-    return HookCounts{tls.allocations, tls.frees, tls.locks};
+    return HookCounts{tls.allocations, tls.frees, tls.locks, tls.largest};
 }
 
 bool AllocationHook::active() {
@@ -150,8 +155,8 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile
                                                          void (*)(const volatile void*));
 
 namespace {
-void onMalloc(const volatile void*, size_t) {
-    countAllocation();
+void onMalloc(const volatile void*, size_t bytes) {
+    countAllocation(bytes);
 }
 void onFree(const volatile void* p) {
     countFree(p);
@@ -172,17 +177,17 @@ void __libc_free(void* p);
 }
 
 extern "C" KIV_EXPORT void* malloc(size_t size) noexcept {
-    countAllocation();
+    countAllocation(size);
     return __libc_malloc(size);
 }
 
 extern "C" KIV_EXPORT void* calloc(size_t count, size_t size) noexcept {
-    countAllocation();
+    countAllocation(count * size);
     return __libc_calloc(count, size);
 }
 
 extern "C" KIV_EXPORT void* realloc(void* p, size_t size) noexcept {
-    countAllocation();
+    countAllocation(size);
     if (p != nullptr) countFree(p);
     return __libc_realloc(p, size);
 }
@@ -199,7 +204,7 @@ extern "C" KIV_EXPORT void free(void* p) noexcept {
 }
 
 extern "C" KIV_EXPORT int posix_memalign(void** out, size_t alignment, size_t size) noexcept {
-    countAllocation();
+    countAllocation(size);
     if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return 22; // EINVAL
     void* p = __libc_memalign(alignment, size);
     if (p == nullptr) return 12; // ENOMEM
@@ -208,17 +213,17 @@ extern "C" KIV_EXPORT int posix_memalign(void** out, size_t alignment, size_t si
 }
 
 extern "C" KIV_EXPORT void* aligned_alloc(size_t alignment, size_t size) noexcept {
-    countAllocation();
+    countAllocation(size);
     return __libc_memalign(alignment, size);
 }
 
 extern "C" KIV_EXPORT void* memalign(size_t alignment, size_t size) noexcept {
-    countAllocation();
+    countAllocation(size);
     return __libc_memalign(alignment, size);
 }
 
 extern "C" KIV_EXPORT void* valloc(size_t size) noexcept {
-    countAllocation();
+    countAllocation(size);
     return __libc_memalign(4096, size);
 }
 
@@ -252,37 +257,37 @@ void release(void* p) noexcept {
 } // namespace
 
 KIV_EXPORT void* operator new(size_t size) {
-    countAllocation();
+    countAllocation(size);
     return allocateOrThrow(size, 0);
 }
 KIV_EXPORT void* operator new[](size_t size) {
-    countAllocation();
+    countAllocation(size);
     return allocateOrThrow(size, 0);
 }
 KIV_EXPORT void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    countAllocation();
+    countAllocation(size);
     return allocateOrNull(size, 0);
 }
 KIV_EXPORT void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    countAllocation();
+    countAllocation(size);
     return allocateOrNull(size, 0);
 }
 KIV_EXPORT void* operator new(size_t size, std::align_val_t alignment) {
-    countAllocation();
+    countAllocation(size);
     return allocateOrThrow(size, static_cast<size_t>(alignment));
 }
 KIV_EXPORT void* operator new[](size_t size, std::align_val_t alignment) {
-    countAllocation();
+    countAllocation(size);
     return allocateOrThrow(size, static_cast<size_t>(alignment));
 }
 KIV_EXPORT void* operator new(size_t size, std::align_val_t alignment,
                               const std::nothrow_t&) noexcept {
-    countAllocation();
+    countAllocation(size);
     return allocateOrNull(size, static_cast<size_t>(alignment));
 }
 KIV_EXPORT void* operator new[](size_t size, std::align_val_t alignment,
                                 const std::nothrow_t&) noexcept {
-    countAllocation();
+    countAllocation(size);
     return allocateOrNull(size, static_cast<size_t>(alignment));
 }
 

@@ -11,9 +11,10 @@
 namespace kiv::validation {
 
 struct HookCounts {
-    long allocations = 0; // malloc, calloc, realloc, the aligned forms, operator new
-    long frees = 0;       // free and operator delete of a non-null pointer
-    long locks = 0;       // mutex, read-write lock, spin lock and semaphore waits
+    long allocations = 0;           // malloc, calloc, realloc, the aligned forms, operator new
+    long frees = 0;                 // free and operator delete of a non-null pointer
+    long locks = 0;                 // mutex, read-write lock, spin lock and semaphore waits
+    unsigned long largestBytes = 0; // the largest single allocation asked for
 
     long total() const { return allocations + frees + locks; }
 };

@@ -159,6 +159,9 @@ TEST(AllocationHook, CountsEachKindOfHeapAndLockCall) {
     };
     for (const auto& c : cases) {
         const HookCounts n = countsOf(c.action);
+        if (c.allocations > 0) {
+            EXPECT_GE(n.largestBytes, 1u) << c.what;
+        }
         if (c.allocations < 0) {
             EXPECT_GE(n.allocations, 1) << c.what;
             EXPECT_GE(n.frees, 1) << c.what;
@@ -168,6 +171,17 @@ TEST(AllocationHook, CountsEachKindOfHeapAndLockCall) {
         }
         EXPECT_EQ(n.locks, c.locks) << c.what;
     }
+}
+
+TEST(AllocationHook, RecordsTheLargestAllocation) {
+    const HookCounts n = countsOf([] {
+        for (size_t bytes : {16u, 1u << 20, 100u}) {
+            char* p = new char[bytes];
+            keep(p);
+            delete[] p;
+        }
+    });
+    EXPECT_EQ(n.largestBytes, 1u << 20);
 }
 
 TEST(AllocationHook, CountsOnlyTheArmedThread) {
