@@ -143,4 +143,18 @@ TEST_P(Signals, FullScaleNoiseWithEveryParameterAtEitherEndStaysFinite) {
     EXPECT_LT(loudest, 100.0f);
 }
 
+// Pattern values at and right next to either end, where the shelf design is singular.
+TEST_P(Signals, PatternsNextToTheirEndsStayFinite) {
+    const Audio input = noise(GetParam().inputs, kBlock * 8, 19, 1.0f);
+    const float nearEnds[] = {0.0f, 1e-40f, 1e-8f, 0.99999994f, 1.0f};
+    for (float lp : nearEnds)
+        for (float hp : nearEnds)
+            for (float seq : {0.1f, 0.5f, 1.0f}) {
+                ParameterSet set{"near the ends", {lp, hp, 0.9f, 0.5f, 0.2f, 0.3f, seq}};
+                const Audio out = render(*configured(GetParam(), set), input, kBlock);
+                EXPECT_EQ(firstNonFinite(out), "") << lp << " " << hp << " " << seq;
+                EXPECT_LT(peak(out), 100.0f) << lp << " " << hp << " " << seq;
+            }
+}
+
 INSTANTIATE_TEST_SUITE_P(Bundles, Signals, ::testing::ValuesIn(bundlesUnderTest()), BundleName());
