@@ -4,6 +4,8 @@
 #include "tests/validation/GuardedBuffer.h"
 
 #include <cstring>
+#include <map>
+#include <memory>
 #include <sstream>
 
 namespace kiv::validation {
@@ -19,6 +21,31 @@ constexpr std::size_t kMidiKeyNameSize = 80;
 constexpr std::size_t kVstPatchChunkInfoSize = 48;
 constexpr std::size_t kOfflineRecordSize = 256; // VstAudioFile, VstOfflineTask
 constexpr std::size_t kVstVariableIoSize = 64;
+
+// Guarded buffers are mapped once per size and reused: mapping pages for every call would
+// have the fuzzer spend its time in the kernel.
+class BufferPool {
+public:
+    GuardedBuffer& take(std::size_t size, unsigned char fill) {
+        std::vector<std::unique_ptr<GuardedBuffer>>& free = free_[size];
+        if (free.empty()) free.push_back(std::make_unique<GuardedBuffer>(size, fill));
+        taken_.push_back(std::move(free.back()));
+        free.pop_back();
+        taken_.back()->refill(fill);
+        return *taken_.back();
+    }
+    // Everything taken since the last call goes back.
+    void giveBack() {
+        for (auto& buffer : taken_) free_[buffer->size()].push_back(std::move(buffer));
+        taken_.clear();
+    }
+
+private:
+    std::map<std::size_t, std::vector<std::unique_ptr<GuardedBuffer>>> free_;
+    std::vector<std::unique_ptr<GuardedBuffer>> taken_;
+};
+
+thread_local BufferPool pool;
 
 bool changed(const GuardedBuffer& buffer, std::size_t from, std::size_t count, unsigned char fill) {
     for (std::size_t i = from; i < from + count; ++i)
@@ -103,64 +130,72 @@ ProbeResult probe(AEffect* effect, const ProbeCall& call) {
         result.violations.push_back(what + " (" + describe(call) + ")");
     };
 
-    std::vector<GuardedBuffer> buffers; // every buffer whose slack is checked afterwards
+    // Every buffer of the call, whose slack is checked afterwards; the last one is ptr's.
+    std::vector<GuardedBuffer*> buffers;
     void* ptr = nullptr;
     VstIntPtr value = call.value;
 
     if (call.withPointer) {
         switch (contract.use) {
         case PointerUse::Untouched:
-            buffers.emplace_back(0);
+            buffers.push_back(&pool.take(0, 0));
             break;
-        case PointerUse::TextIn:
-            buffers.push_back(GuardedBuffer::text(call.textIn));
+        case PointerUse::TextIn: {
+            GuardedBuffer& text = pool.take(call.textIn.size() + 1, 0);
+            std::memcpy(text.data(), call.textIn.data(), call.textIn.size());
+            buffers.push_back(&text);
             break;
+        }
         case PointerUse::ChunkIn: {
             // value is the chunk's size; a hostile size is cut to what is really there.
             const std::size_t size = call.value > 0 && call.value < 4096
                                          ? static_cast<std::size_t>(call.value)
                                          : call.textIn.size();
-            buffers.emplace_back(size);
-            std::memcpy(buffers.back().data(), call.textIn.data(),
+            GuardedBuffer& chunk = pool.take(size, 0);
+            std::memcpy(chunk.data(), call.textIn.data(),
                         size < call.textIn.size() ? size : call.textIn.size());
+            buffers.push_back(&chunk);
             value = static_cast<VstIntPtr>(size);
             break;
         }
         case PointerUse::Window:
             break;
         case PointerUse::Arrangements:
-            buffers.emplace_back(contract.size, 0); // value's
-            buffers.emplace_back(contract.size, 0); // ptr's
-            value = reinterpret_cast<VstIntPtr>(buffers[0].data());
+            buffers.push_back(&pool.take(contract.size, 0)); // value's
+            buffers.push_back(&pool.take(contract.size, 0)); // ptr's
+            value = reinterpret_cast<VstIntPtr>(buffers[0]->data());
             break;
         case PointerUse::RecordIn:
-            buffers.emplace_back(contract.size, 0);
+            buffers.push_back(&pool.take(contract.size, 0));
             break;
         default:
-            buffers.emplace_back(contract.size, call.fill);
+            buffers.push_back(&pool.take(contract.size, call.fill));
             break;
         }
-        if (!buffers.empty()) ptr = buffers.back().data();
+        if (!buffers.empty()) ptr = buffers.back()->data();
     } else if (contract.use == PointerUse::Arrangements) {
         value = 0; // both pointers null
     }
+    struct GiveBack {
+        ~GiveBack() { pool.giveBack(); }
+    } giveBack;
 
     result.answer = effect->dispatcher(effect, call.opcode, call.index, value, ptr, call.opt);
     if (call.opcode == effClose) return result; // the record is gone
 
-    for (const GuardedBuffer& buffer : buffers)
-        if (!buffer.slackIntact()) violation("wrote before the start of a buffer");
+    for (const GuardedBuffer* buffer : buffers)
+        if (!buffer->slackIntact()) violation("wrote before the start of a buffer");
     if (!call.withPointer) return result;
 
     switch (contract.use) {
     case PointerUse::TextOut: {
-        const GuardedBuffer& text = buffers.back();
+        const GuardedBuffer& text = *buffers.back();
         if (changed(text, 0, text.size(), call.fill) && !terminatedWithin(text.data(), text.size()))
             violation("text longer than " + std::to_string(text.size() - 1) + " characters");
         break;
     }
     case PointerUse::PinOut: {
-        const GuardedBuffer& pin = buffers.back();
+        const GuardedBuffer& pin = *buffers.back();
         const auto* properties = reinterpret_cast<const VstPinProperties*>(pin.data());
         if (changed(pin, offsetof(VstPinProperties, label), sizeof properties->label, call.fill) &&
             !terminatedWithin(properties->label, sizeof properties->label))
@@ -174,7 +209,7 @@ ProbeResult probe(AEffect* effect, const ProbeCall& call) {
     case PointerUse::PointerOut:
         if (call.opcode == effEditGetRect && result.answer != 0) {
             const ERect* rect = nullptr;
-            std::memcpy(&rect, buffers.back().data(), sizeof rect);
+            std::memcpy(&rect, buffers.back()->data(), sizeof rect);
             if (rect == nullptr) {
                 violation("answered a rectangle but handed out none");
             } else {
@@ -187,9 +222,9 @@ ProbeResult probe(AEffect* effect, const ProbeCall& call) {
     case PointerUse::Arrangements:
         if (call.opcode == effGetSpeakerArrangement) {
             // Whatever the plug-in hands out must be readable.
-            for (const GuardedBuffer& slot : buffers) {
+            for (const GuardedBuffer* slot : buffers) {
                 const VstSpeakerArrangement* arrangement = nullptr;
-                std::memcpy(&arrangement, slot.data(), sizeof arrangement);
+                std::memcpy(&arrangement, slot->data(), sizeof arrangement);
                 if (arrangement != nullptr) {
                     volatile VstInt32 channels = arrangement->numChannels;
                     (void)channels;

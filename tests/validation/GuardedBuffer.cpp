@@ -22,8 +22,12 @@ GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill) : size_(size)
     // The buffer ends where the trailing guard page begins.
     data_ = body + bodyPages * page - size;
     slack_ = body;
+    refill(fill);
+}
+
+void GuardedBuffer::refill(unsigned char fill) {
     std::memset(slack_, kSlackPattern, static_cast<std::size_t>(data_ - slack_));
-    std::memset(data_, fill, size);
+    std::memset(data_, fill, size_);
 }
 
 GuardedBuffer GuardedBuffer::text(const std::string& text) {

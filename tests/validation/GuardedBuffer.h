@@ -29,6 +29,8 @@ public:
     // The length of the NUL-terminated text at the start, or size() when it has no
     // terminator inside the buffer.
     std::size_t textLength() const;
+    // Sets every byte to fill and the slack to its pattern again, for reuse.
+    void refill(unsigned char fill);
     // False when anything wrote into the accessible bytes before data().
     bool slackIntact() const;
 
