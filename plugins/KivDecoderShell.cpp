@@ -61,8 +61,11 @@ void KivDecoderShell<Value>::processReplacing(float** inputs, float** outputs,
 template <typename Value> void KivDecoderShell<Value>::setParameter(VstInt32 index, float value) {
     float normalised = 0.0f;
     if (!validIndex(index, kNumParams) || !normalisedValue(value, normalised)) return;
-    programs[curProgram].values[index] = static_cast<Value>(normalised);
-    (engine->*kParameters[index].set)(normalised);
+    // One checked row number for both uses (GCC's sanitizer build otherwise warns that the
+    // index may be uninitialised).
+    const auto row = static_cast<std::size_t>(index);
+    programs[curProgram].values[row] = static_cast<Value>(normalised);
+    (engine->*kParameters[row].set)(normalised);
 }
 
 template <typename Value> float KivDecoderShell<Value>::getParameter(VstInt32 index) {
