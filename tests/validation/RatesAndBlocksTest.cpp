@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "host/VstOpcodes.h"
 #include "tests/validation/Audio.h"
@@ -85,6 +86,24 @@ TEST_P(RatesAndBlocks, ALowToneComesOutAtTheSameLevelAtEveryRate) {
         ASSERT_GT(at48k, 0.01) << set.name;
         for (std::size_t r = 0; r < atRate.size(); ++r)
             EXPECT_NEAR(atRate[r] / at48k, 1.0, 0.02) << set.name << " at " << kRates[r] << " Hz";
+    }
+}
+
+// A rate that is no rate (zero, negative, infinite, NaN) would make every filter NaN; the
+// plug-in keeps the rate it had, so the audio stays what it was.
+TEST_P(RatesAndBlocks, ARateThatIsNoRateIsIgnored) {
+    const Audio input = noise(GetParam().inputs, 4096, 25, 0.5f);
+    for (const ParameterSet& set : chainVariants()) {
+        const Audio want = render(*configured(GetParam(), set, 48000.0f, 512), input, 512);
+        for (float bad : {0.0f, -48000.0f, std::numeric_limits<float>::infinity(),
+                          std::numeric_limits<float>::quiet_NaN()}) {
+            auto instance = configured(GetParam(), set, 48000.0f, 512);
+            instance->stop();
+            instance->dispatch(effSetSampleRate, 0, 0, nullptr, bad);
+            instance->dispatch(effMainsChanged, 0, 1);
+            EXPECT_EQ(firstDifference(render(*instance, input, 512), want), "")
+                << set.name << ", rate " << bad;
+        }
     }
 }
 
