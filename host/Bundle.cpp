@@ -71,8 +71,12 @@ void InitMachOLibrary() {
     if (dladdr(reinterpret_cast<void*>(&InitMachOLibrary), &info) == 0 || !info.dli_fname ||
         !*info.dli_fname)
         return;
+    InitBundleFromLibraryPath(info.dli_fname);
+}
+
+void InitBundleFromLibraryPath(const std::string& libraryPath) {
     std::string directory;
-    if (!bundleDirectoryOf(info.dli_fname, directory)) {
+    if (!bundleDirectoryOf(libraryPath, directory)) {
         std::fputs("Could not determine bundle location.\n", stdout);
         return;
     }

@@ -30,6 +30,9 @@ int bundleReferenceCount(CFBundleRef bundle);
 
 // Locates the bundle of the running code and takes a reference to it in gBundleRef.
 void InitMachOLibrary();
+// The part of InitMachOLibrary after the lookup: the bundle of the .so at libraryPath, or
+// the message "Could not determine bundle location." when the path has too few components.
+void InitBundleFromLibraryPath(const std::string& libraryPath);
 // Gives back the reference gBundleRef holds, if any.
 void ExitMachOLibrary();
 
