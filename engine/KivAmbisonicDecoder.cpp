@@ -1,8 +1,14 @@
 #include "engine/KivAmbisonicDecoder.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 constexpr float kSpeedOfSoundMetresPerSecond = 342.0f;
 constexpr float kDistanceOff = 8.0f; // a distance of exactly 8 m means off / none
+// 2^-20: the closest a pattern value comes to 0 or 2 in the shelf design; from there to the
+// middle the design is finite and stable at every rate from 8 to 384 kHz and every cut-off.
+constexpr float kShelfPatternMargin = 9.5367432e-07f;
 } // namespace
 
 SpatialEQMode spatialEQModeOf(float seq) {
@@ -52,7 +58,11 @@ void KivAmbisonicDecoder::setBlockSize(long n) {
     AllocInTemp(blockSize);
 }
 
+// The work buffers hold at most kMaxWorkFrames: a host may announce any number (2^31 - 1
+// would ask for gigabytes, and a failed allocation would end the host's process), and
+// longer blocks run in pieces of that length, sample for sample the same.
 void KivAmbisonicDecoder::AllocInTemp(int n) {
+    if (n > kMaxWorkFrames) n = kMaxWorkFrames;
     releaseInTemp();
     inTemp = new float*[numInputs]();
     for (int j = 0; j < numInputs; ++j) inTemp[j] = new float[n > 0 ? n : 1];
@@ -171,11 +181,16 @@ void KivAmbisonicDecoder::nearFieldSetup(float encodedMetres, float speakerMetre
     for (int k = 0; k < numInputs - 1; ++k) nfFilter[k]->init(w1, w2, 1.0f);
 }
 
-// The shelves are set only while both patterns lie strictly inside (0, 2); at either end
-// they keep their last coefficients.
+// The shelf design is singular at either end of the pattern range (a band gain of 0: its
+// gain comes out infinite or NaN) and breaks down within about 3e-8 of it. So the shelves
+// are designed from the patterns held kShelfPatternMargin inside the range: inside that the
+// design is exactly the plain one, and at or next to an end the shelves take the design of
+// the nearest value that has one, whatever the patterns were before. The shelves thus
+// depend on the current parameters only, as a host that restores them expects.
 void KivAmbisonicDecoder::updatemavo() {
-    if (lpGain > 0.0f && hpGain > 0.0f && lpGain < 2.0f && hpGain < 2.0f) {
-        shelf[0]->init(fs, fCut, 2.0f - lpGain, 2.0f - hpGain);
-        for (int j = 1; j < numInputs; ++j) shelf[j]->init(fs, fCut, lpGain, hpGain);
-    }
+    if (std::isnan(lpGain) || std::isnan(hpGain)) return;
+    const float lp = std::clamp(lpGain, kShelfPatternMargin, 2.0f - kShelfPatternMargin);
+    const float hp = std::clamp(hpGain, kShelfPatternMargin, 2.0f - kShelfPatternMargin);
+    shelf[0]->init(fs, fCut, 2.0f - lp, 2.0f - hp);
+    for (int j = 1; j < numInputs; ++j) shelf[j]->init(fs, fCut, lp, hp);
 }

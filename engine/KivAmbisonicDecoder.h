@@ -19,6 +19,7 @@ public:
     static constexpr int kMaxInputs = 9;
     static constexpr int kMaxDecoders = 32;
     static constexpr int kMaxOutputs = 32;
+    static constexpr int kMaxWorkFrames = 1 << 16; // longest work buffer, frames
 
     KivAmbisonicDecoder(int numDecoders, const DecShape* list, int numInputs, int numOutputs,
                         int blockSize);

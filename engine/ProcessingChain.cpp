@@ -317,6 +317,32 @@ void matrixStage(float* const* tmp, const KivDecoderCoefs& set, int channels, fl
     }
 }
 
+// ---- digital silence ----
+
+// The denormal guards keep every recursion ticking over near 1e-30 (the shelf's near
+// 1e-18), so silence in would otherwise come out as a faint hiss of tiny, partly subnormal
+// numbers. Below this level (-300 dB) an output is nothing but that, or the very end of a
+// tail that has long died away.
+constexpr float kSilenceFloor = 1e-15f;
+
+bool allZero(float* const* in, int channels, int n) {
+    for (int j = 0; j < channels; ++j)
+        for (int i = 0; i < n; ++i)
+            if (in[j][i] != 0.0f) return false;
+    return true;
+}
+
+// Digital silence in gives digital silence out once the tails are below the floor. Only
+// the outputs are cleared: the filter states run on as before, so the next sound is
+// decoded exactly as it would have been.
+void settleToSilence(float** out, int speakers, int n) {
+    for (int s = 0; s < speakers; ++s)
+        for (int i = 0; i < n; ++i)
+            if (!(std::fabs(out[s][i]) < kSilenceFloor)) return;
+    for (int s = 0; s < speakers; ++s)
+        for (int i = 0; i < n; ++i) out[s][i] = 0.0f;
+}
+
 } // namespace
 
 void KivAmbisonicDecoder::processReplacing(float** in, float** out, int n) {
@@ -352,6 +378,8 @@ void KivAmbisonicDecoder::processBlock(float** in, float** out, int n) {
     const NearField nf = !(distComp < kDistanceOff) ? NearField::Off
                          : nfc < kDistanceOff       ? NearField::Full
                                                     : NearField::PoleOnly;
+    // Read before any output is written: the outputs may be the inputs' own buffers.
+    const bool silentInput = allZero(in, channels, n);
 
 #if KIV_SIMD
     if (channels == 3 || channels == 4) {
@@ -366,6 +394,7 @@ void KivAmbisonicDecoder::processBlock(float** in, float** out, int n) {
     matrixStage(inTemp, set, channels, out, speakers, n);
     for (int s = speakers; s < numOutputs; ++s)
         for (int i = 0; i < n; ++i) out[s][i] = 0.0f;
+    if (silentInput) settleToSilence(out, speakers, n);
 
     // A non-finite input sample would otherwise leave a recursive state non-finite for
     // good; a finite state is never touched, so finite input is unaffected.

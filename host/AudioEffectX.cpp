@@ -38,7 +38,10 @@ VstKeyCode keyCodeOf(VstInt32 index, VstIntPtr value, float opt) {
     VstKeyCode key{};
     key.character = index;
     key.virt = static_cast<unsigned char>(value & 0xFF);
-    key.modifier = static_cast<unsigned char>(static_cast<VstInt32>(opt) & 0xFF);
+    // An opt outside the range of an int (or NaN) has no integer part to truncate to: it
+    // carries no modifiers (converting it would be undefined).
+    const bool integral = opt > -2147483648.0f && opt < 2147483648.0f;
+    key.modifier = static_cast<unsigned char>((integral ? static_cast<VstInt32>(opt) : 0) & 0xFF);
     return key;
 }
 

@@ -1,5 +1,6 @@
 #include "plugins/KivDecoderShell.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -43,6 +44,9 @@ template <typename Value> void KivDecoderShell<Value>::resume() {
 }
 
 template <typename Value> void KivDecoderShell<Value>::setSampleRate(float rate) {
+    // Zero, negative, infinite or NaN is no rate: it would make every filter NaN for good.
+    // Such a request is ignored and the rate stays what it was.
+    if (!(rate > 0.0f) || !std::isfinite(rate)) return;
     sampleRate = rate;
     engine->setFS(rate);
 }

@@ -239,6 +239,58 @@ TEST(Chain, BitIdenticalToThePlainChain) {
     }
 }
 
+// Silence in gives exact silence out once the tails lie below -300 dB; until then, and
+// for every sound that follows, the output is the plain chain's to the bit.
+TEST(Chain, SilenceSettlesToExactZeroAndLeavesWhatFollowsAsItWas) {
+    for (const Plugin* p : {&kRegularPlugin, &kIrregularPlugin}) {
+        for (float seq : {0.1f, 0.5f, 0.9f}) {
+            for (int nf = 0; nf < 3; ++nf) {
+                KivAmbisonicDecoder fast(7, p->list, p->inputs, p->outputs, 256);
+                KivAmbisonicDecoder plain(7, p->list, p->inputs, p->outputs, 256);
+                for (KivAmbisonicDecoder* e : {&fast, &plain}) {
+                    e->setFS(48000);
+                    e->setFCut(0.0f); // 50 Hz: the longest tails
+                    e->setSEQ(seq);
+                    e->setDistComp(nf == 0 ? 1.0f : 0.2f);
+                    e->setNFC(nf == 2 ? 0.05f : 1.0f);
+                    e->resume();
+                }
+                int settled = 0, tail = 0;
+                for (int block = 0; block < 400; ++block) {
+                    Audio a(p->inputs, p->outputs, 256), b(p->inputs, p->outputs, 256);
+                    const bool sound = block == 0 || block == 399;
+                    if (sound) {
+                        a.noise(block);
+                        b.noise(block);
+                    }
+                    fast.processReplacing(a.inPtr.data(), a.outPtr.data(), 256);
+                    referenceProcess(plain, b.inPtr.data(), b.outPtr.data(), 256);
+                    bool zero = true;
+                    float plainPeak = 0.0f;
+                    for (int s = 0; s < p->outputs; ++s)
+                        for (int i = 0; i < 256; ++i) {
+                            zero = zero && a.out[s][i] == 0.0f;
+                            plainPeak = std::max(plainPeak, std::fabs(b.out[s][i]));
+                        }
+                    if (!sound && zero && plainPeak != 0.0f) {
+                        EXPECT_LT(plainPeak, 1e-15f) << "block " << block;
+                        ++settled;
+                        continue;
+                    }
+                    if (!sound) ++tail;
+                    for (int s = 0; s < p->outputs; ++s)
+                        ASSERT_EQ(std::memcmp(a.out[s].data(), b.out[s].data(), 256 * 4), 0)
+                            << "seq " << seq << " nf " << nf << " block " << block;
+                }
+                if (seq >= 0.25f || nf != 0) { // a recursion runs, so there is a tail
+                    EXPECT_GT(settled, 200) << "seq " << seq << " nf " << nf;
+                    EXPECT_GT(tail, 0) << "seq " << seq << " nf " << nf;
+                }
+            }
+        }
+    }
+}
+
 TEST(Chain, OutputsTheDecoderDoesNotDriveAreSilent) {
     auto e = worked(kRegularPlugin, 1.0f, 64);
     e->chooseDec(0); // square: 4 speakers
@@ -354,6 +406,26 @@ TEST(Chain, LongBlocksRunInPieces) {
         for (int s = 0; s < 8; ++s)
             EXPECT_EQ(std::memcmp(a.out[s].data(), b.out[s].data(), 350 * 4), 0) << seq;
     }
+}
+
+// A host may announce any block size; the work buffers stay bounded and a block longer
+// than they are decodes exactly as in shorter pieces.
+TEST(Chain, AnAbsurdBlockSizeKeepsTheBuffersBounded) {
+    auto huge = worked(kIrregularPlugin, 0.5f, 1000);
+    auto small = worked(kIrregularPlugin, 0.5f, 1000);
+    huge->setBlockSize(std::numeric_limits<int>::max());
+    huge->resume();
+    EXPECT_EQ(huge->blockSize, std::numeric_limits<int>::max());
+    for (int j = 0; j < 3; ++j)
+        EXPECT_EQ(huge->crossover[j]->capacity, KivAmbisonicDecoder::kMaxWorkFrames);
+    const int n = KivAmbisonicDecoder::kMaxWorkFrames + 4465;
+    Audio a(3, 5, n), b(3, 5, n);
+    a.noise(4);
+    b.noise(4);
+    huge->processReplacing(a.inPtr.data(), a.outPtr.data(), n);
+    small->processReplacing(b.inPtr.data(), b.outPtr.data(), n);
+    for (int s = 0; s < 5; ++s)
+        EXPECT_EQ(std::memcmp(a.out[s].data(), b.out[s].data(), std::size_t(n) * 4), 0) << s;
 }
 
 TEST(Chain, NonFiniteInputDoesNotPoisonTheFilters) {

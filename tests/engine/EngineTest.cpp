@@ -180,15 +180,51 @@ TEST(Engine, ShelvesFollowThePatternsOnlyInsideTheRange) {
     EXPECT_EQ(e.shelf[0]->gain, w.gain);
     for (int j = 1; j < 4; ++j) EXPECT_EQ(e.shelf[j]->a, x.a);
 
-    const float keptA = e.shelf[1]->a, keptGain = e.shelf[1]->gain;
-    e.setLPGain(1); // lpGain 2: at the edge, shelves keep their coefficients
-    EXPECT_EQ(e.shelf[1]->a, keptA);
-    e.setLPGain(0.65f);
-    e.setHPGain(0);
-    EXPECT_EQ(e.shelf[1]->gain, keptGain);
+    const float keptA = e.shelf[1]->a;
     e.setHPGain(0.75f);
-    e.setLPGain(0.5f); // recomputed while hpGain lies inside (0, 2)
+    e.setLPGain(0.5f); // recomputed while both patterns lie inside (0, 2)
     EXPECT_NE(e.shelf[1]->a, keptA);
+}
+
+// At either end of a pattern's range the shelf design is singular; the shelves then take
+// the design of the value 2^-20 inside the end, finite, stable and the same whatever came
+// before (a restored session sounds as it was saved).
+TEST(Engine, ShelvesAtThePatternEndsAreFiniteAndIndependentOfHistory) {
+    const float margin = 9.5367432e-07f;
+    const struct {
+        float lp, hp;             // normalised values given
+        float designLp, designHp; // patterns the shelves must be designed from
+    } cases[] = {
+        {0.0f, 0.75f, margin, 1.5f},
+        {1.0f, 0.75f, 2.0f - margin, 1.5f},
+        {0.65f, 0.0f, 1.3f, margin},
+        {0.65f, 1.0f, 1.3f, 2.0f - margin},
+        {0.0f, 1.0f, margin, 2.0f - margin},
+        {1e-9f, 0.75f, margin, 1.5f},         // next to an end: no infinite gain
+        {1e-40f, 0.75f, margin, 1.5f},        // subnormal
+        {margin, 0.75f, 2.0f * margin, 1.5f}, // inside the margin band: as given
+    };
+    for (const auto& c : cases) {
+        for (float before : {0.1f, 0.9f}) { // two different histories
+            KivAmbisonicDecoder e(7, kRegular, 4, 8, 64);
+            e.setFS(48000);
+            e.setLPGain(before);
+            e.setHPGain(1.0f - before);
+            e.setLPGain(c.lp);
+            e.setHPGain(c.hp);
+            mavoshelf w, x;
+            w.init(48000, e.fCut, 2.0f - c.designLp, 2.0f - c.designHp);
+            x.init(48000, e.fCut, c.designLp, c.designHp);
+            for (int j = 0; j < 4; ++j) {
+                const mavoshelf& want = j == 0 ? w : x;
+                EXPECT_EQ(e.shelf[j]->a, want.a) << c.lp << " " << c.hp << " channel " << j;
+                EXPECT_EQ(e.shelf[j]->b, want.b) << c.lp << " " << c.hp << " channel " << j;
+                EXPECT_EQ(e.shelf[j]->gain, want.gain) << c.lp << " " << c.hp << " channel " << j;
+                EXPECT_TRUE(std::isfinite(e.shelf[j]->gain)) << c.lp << " " << c.hp;
+                EXPECT_LE(std::fabs(e.shelf[j]->a), 1.0f) << c.lp << " " << c.hp;
+            }
+        }
+    }
 }
 
 TEST(Engine, BlockSizeAndSampleRate) {

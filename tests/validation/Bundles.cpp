@@ -1,0 +1,41 @@
+#include "tests/validation/Bundles.h"
+
+#include <map>
+#include <stdexcept>
+
+namespace kiv::validation {
+
+const std::vector<BundleUnderTest>& bundlesUnderTest() {
+    static const std::vector<BundleUnderTest> bundles = {
+        {"RegularDecoder", KIV_REGULAR_BUNDLE, 4, 8},
+        {"IrregularDecoder", KIV_IRREGULAR_BUNDLE, 3, 5},
+    };
+    return bundles;
+}
+
+const vsthost::PluginLibrary& libraryOf(const BundleUnderTest& bundle) {
+    static std::map<std::string, std::unique_ptr<vsthost::PluginLibrary>> open;
+    auto& library = open[bundle.path];
+    if (!library) {
+        std::string error;
+        library = vsthost::PluginLibrary::open(bundle.path, error);
+        if (!library) throw std::runtime_error(error);
+    }
+    return *library;
+}
+
+std::unique_ptr<vsthost::PluginInstance> newInstance(const BundleUnderTest& bundle) {
+    std::string error;
+    auto instance = vsthost::PluginInstance::create(libraryOf(bundle), error);
+    if (!instance) throw std::runtime_error(error);
+    return instance;
+}
+
+std::unique_ptr<vsthost::PluginInstance> startedInstance(const BundleUnderTest& bundle,
+                                                         float sampleRate, int blockSize) {
+    auto instance = newInstance(bundle);
+    instance->start(sampleRate, blockSize);
+    return instance;
+}
+
+} // namespace kiv::validation

@@ -1,0 +1,47 @@
+// The two bundles under validation, where the build put them, and the helpers every check
+// uses to reach them through our test host only (entry point, record, dispatcher).
+//
+// Threads: libraryOf and newInstance from one thread at a time.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tools/vsthost/VstHost.h"
+
+namespace kiv::validation {
+
+struct BundleUnderTest {
+    std::string name; // RegularDecoder, IrregularDecoder
+    std::string path; // the .vst directory
+    int inputs;
+    int outputs;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const BundleUnderTest& bundle) {
+    return os << bundle.name;
+}
+
+const std::vector<BundleUnderTest>& bundlesUnderTest();
+
+// The bundle's library, opened on first use and kept until the process ends (as a host
+// keeps a library while it has instances).
+const vsthost::PluginLibrary& libraryOf(const BundleUnderTest& bundle);
+
+// A new instance; throws std::runtime_error when the bundle refuses to create one.
+std::unique_ptr<vsthost::PluginInstance> newInstance(const BundleUnderTest& bundle);
+
+// A new instance, opened and switched on at the rate and block size given.
+std::unique_ptr<vsthost::PluginInstance> startedInstance(const BundleUnderTest& bundle,
+                                                         float sampleRate, int blockSize);
+
+// For parameterised test names.
+struct BundleName {
+    template <typename Info> std::string operator()(const Info& info) const {
+        return info.param.name;
+    }
+};
+
+} // namespace kiv::validation

@@ -1,0 +1,27 @@
+// The parent window a host hands an editor on effEditOpen: a plain top-level X window of
+// the editor's size on a display connection of our own, or none when no X server can be
+// reached (the editor then draws offscreen). Create, use and destroy it on one thread.
+#pragma once
+
+#include <cstdint>
+
+namespace kiv::validation {
+
+class HostWindow {
+public:
+    HostWindow(int width, int height);
+    ~HostWindow();
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    // What effEditOpen's ptr carries: the X window id, or null without a display.
+    void* handle() const;
+    // Handles the events queued for our own connection, as a host's event loop does.
+    void pump();
+
+private:
+    void* display_ = nullptr; // Display*
+    std::uintptr_t window_ = 0;
+};
+
+} // namespace kiv::validation

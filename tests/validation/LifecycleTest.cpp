@@ -1,0 +1,96 @@
+// Many instances, one after the other and side by side: each one is independent of every
+// other (no shared state in the bundle), and creating and closing them leaks nothing.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "host/VstOpcodes.h"
+#include "tests/validation/AllocationHook.h"
+#include "tests/validation/Audio.h"
+#include "tests/validation/Bundles.h"
+#include "tests/validation/ParameterSets.h"
+
+using namespace kiv::validation;
+using kiv::vsthost::PluginInstance;
+
+namespace {
+
+class Lifecycle : public ::testing::TestWithParam<BundleUnderTest> {};
+
+constexpr float kRate = 48000.0f;
+constexpr int kBlock = 256;
+
+// Instance k's own parameters: a program of its own and values of its own.
+ParameterSet ownParameters(int k) {
+    ParameterSet set = chainVariants()[k % chainVariants().size()];
+    set.values[0] = 0.05f + 0.055f * k;
+    set.values[2] = 0.9f - 0.05f * k;
+    set.values[3] = static_cast<float>(k % 7) / 6.0f;
+    return set;
+}
+
+void configure(PluginInstance& instance, int k) {
+    instance.dispatch(effSetProgram, 0, k % 7);
+    apply(instance, ownParameters(k));
+}
+
+} // namespace
+
+TEST_P(Lifecycle, TwoHundredInstancesOneAfterAnotherLeakNothing) {
+    const Audio input = noise(GetParam().inputs, kBlock, 7);
+    // The first instance may set up what the process keeps (the bundle reference).
+    Audio first = render(*startedInstance(GetParam(), kRate, kBlock), input, kBlock);
+
+    AllocationHook::arm();
+    for (int i = 0; i < 200; ++i) {
+        auto instance = startedInstance(GetParam(), kRate, kBlock);
+        const Audio out = render(*instance, input, kBlock);
+        instance->close();
+        ASSERT_EQ(firstDifference(out, first), "") << "instance " << i;
+    }
+    const HookCounts heap = AllocationHook::disarm();
+    EXPECT_GT(heap.allocations, 200); // the hook saw the instances being built
+    EXPECT_EQ(heap.allocations, heap.frees) << "blocks left allocated by 200 instances";
+}
+
+TEST_P(Lifecycle, SixteenAliveAtOnceEachAsALoneInstance) {
+    constexpr int kInstances = 16, kBlocks = 12;
+    const Audio input = noise(GetParam().inputs, kBlock * kBlocks, 11);
+
+    // What each instance gives on its own.
+    std::vector<Audio> alone;
+    for (int k = 0; k < kInstances; ++k) {
+        auto instance = newInstance(GetParam());
+        configure(*instance, k);
+        instance->start(kRate, kBlock);
+        alone.push_back(render(*instance, input, kBlock));
+    }
+
+    std::vector<std::unique_ptr<PluginInstance>> together;
+    for (int k = 0; k < kInstances; ++k) {
+        together.push_back(newInstance(GetParam()));
+        configure(*together.back(), k);
+        together.back()->start(kRate, kBlock);
+    }
+    // Blocks interleaved across the instances, as a host runs its inserts.
+    std::vector<Audio> outputs(kInstances, Audio(GetParam().outputs, kBlock * kBlocks));
+    for (int b = 0; b < kBlocks; ++b)
+        for (int k = 0; k < kInstances; ++k) {
+            Audio block(GetParam().inputs, kBlock);
+            for (int j = 0; j < GetParam().inputs; ++j)
+                std::copy_n(input[j].begin() + b * kBlock, kBlock, block[j].begin());
+            const Audio out = render(*together[k], block, kBlock);
+            for (int s = 0; s < GetParam().outputs; ++s)
+                std::copy(out[s].begin(), out[s].end(), outputs[k][s].begin() + b * kBlock);
+        }
+    for (int k = 0; k < kInstances; ++k) {
+        EXPECT_EQ(firstDifference(outputs[k], alone[k]), "") << "instance " << k;
+        EXPECT_EQ(together[k]->getParameter(0), ownParameters(k).values[0]) << "instance " << k;
+        EXPECT_EQ(together[k]->dispatch(effGetProgram), k % 7) << "instance " << k;
+    }
+    // The instances really differ, or the comparison above proves nothing.
+    EXPECT_NE(firstDifference(outputs[0], outputs[1]), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundles, Lifecycle, ::testing::ValuesIn(bundlesUnderTest()), BundleName());

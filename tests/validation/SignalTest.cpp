@@ -1,0 +1,160 @@
+// Signals a host's other plug-ins send: digital silence, a loud burst and then a long
+// silence, NaN and infinite bursts, full-scale noise with every parameter at either end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "host/VstOpcodes.h"
+#include "tests/validation/Audio.h"
+#include "tests/validation/Bundles.h"
+#include "tests/validation/ParameterSets.h"
+
+using namespace kiv::validation;
+using kiv::vsthost::PluginInstance;
+
+namespace {
+
+class Signals : public ::testing::TestWithParam<BundleUnderTest> {};
+
+constexpr float kRate = 48000.0f;
+constexpr int kBlock = 512;
+
+std::unique_ptr<PluginInstance> configured(const BundleUnderTest& bundle, const ParameterSet& set,
+                                           int program = 0) {
+    auto instance = newInstance(bundle);
+    instance->dispatch(effSetProgram, 0, program);
+    apply(*instance, set);
+    instance->start(kRate, kBlock);
+    return instance;
+}
+
+// Every parameter set to test with: the chain variants and every factory program as is.
+struct Setting {
+    std::string name;
+    int program;
+    const ParameterSet* set; // null: the program's own values
+};
+
+std::vector<Setting> settings() {
+    std::vector<Setting> all;
+    for (const ParameterSet& set : chainVariants()) all.push_back({set.name, 0, &set});
+    for (int p = 0; p < 7; ++p) all.push_back({"program " + std::to_string(p), p, nullptr});
+    return all;
+}
+
+std::unique_ptr<PluginInstance> configured(const BundleUnderTest& bundle, const Setting& setting) {
+    if (setting.set) return configured(bundle, *setting.set, setting.program);
+    auto instance = newInstance(bundle);
+    instance->dispatch(effSetProgram, 0, setting.program);
+    instance->start(kRate, kBlock);
+    return instance;
+}
+
+int countIf(const Audio& audio, int from, bool (*test)(float)) {
+    int n = 0;
+    for (int j = 0; j < audio.channels(); ++j)
+        for (int i = from; i < audio.frames(); ++i) n += test(audio[j][i]);
+    return n;
+}
+
+bool nonZero(float x) {
+    return x != 0.0f;
+}
+bool subnormal(float x) {
+    return std::fpclassify(x) == FP_SUBNORMAL;
+}
+
+} // namespace
+
+TEST_P(Signals, DigitalSilenceGivesExactSilence) {
+    for (const Setting& setting : settings()) {
+        auto instance = configured(GetParam(), setting);
+        const Audio out = render(*instance, Audio(GetParam().inputs, kBlock * 8), kBlock);
+        EXPECT_EQ(countIf(out, 0, nonZero), 0) << setting.name;
+    }
+}
+
+TEST_P(Signals, NoSubnormalOutputInAMinuteOfSilenceAfterALoudBurst) {
+    const Audio burst = noise(GetParam().inputs, kBlock * 48, 3, 1.0f); // half a second
+    const int blocks = static_cast<int>(kRate) * 60 / kBlock;
+    for (const Setting& setting : settings()) {
+        if (!setting.set && setting.program % 3 != 0) continue; // programs 0, 3 and 6
+        auto instance = configured(GetParam(), setting);
+        ASSERT_GT(peak(render(*instance, burst, kBlock)), 0.1f) << setting.name;
+        // The minute streams through one block of buffers, checked block by block.
+        Audio silence(GetParam().inputs, kBlock), out(GetParam().outputs, kBlock);
+        std::vector<float*> in = silence.pointers(), outs = out.pointers();
+        int subnormals = 0, firstSubnormalBlock = -1;
+        for (int b = 0; b < blocks; ++b) {
+            instance->processReplacing(in.data(), outs.data(), kBlock);
+            const int n = countIf(out, 0, subnormal);
+            if (n > 0 && firstSubnormalBlock < 0) firstSubnormalBlock = b;
+            subnormals += n;
+        }
+        EXPECT_EQ(subnormals, 0) << setting.name << ", first in block " << firstSubnormalBlock;
+        // And the tail has died away into exact silence by the end of the minute.
+        EXPECT_EQ(countIf(out, 0, nonZero), 0) << setting.name;
+    }
+}
+
+TEST_P(Signals, FiniteOutputWithinOneBlockAfterANonFiniteBurst) {
+    const float kinds[] = {std::numeric_limits<float>::quiet_NaN(),
+                           std::numeric_limits<float>::infinity(),
+                           -std::numeric_limits<float>::infinity()};
+    // Bursts that end inside a block, and one that spans two blocks.
+    const struct {
+        int from, to;
+    } bursts[] = {{kBlock * 2 + 100, kBlock * 2 + 101},
+                  {kBlock * 2 + 10, kBlock * 2 + 300},
+                  {kBlock * 2 + 400, kBlock * 3 + 200}};
+    for (const Setting& setting : settings()) {
+        for (float bad : kinds) {
+            for (const auto& burst : bursts) {
+                for (bool inPlace : {false, true}) {
+                    Audio input = noise(GetParam().inputs, kBlock * 8, 5, 0.5f);
+                    for (int j = 0; j < GetParam().inputs; ++j)
+                        for (int i = burst.from; i < burst.to; ++i) input[j][i] = bad;
+                    auto instance = configured(GetParam(), setting);
+                    const Audio out = render(*instance, input, kBlock, inPlace);
+                    const int firstCleanBlock = (burst.to + kBlock - 1) / kBlock * kBlock;
+                    EXPECT_EQ(firstNonFinite(out, firstCleanBlock), "")
+                        << setting.name << ", burst of " << bad << " at " << burst.from << " to "
+                        << burst.to << (inPlace ? ", in place" : "");
+                    EXPECT_EQ(firstNonFinite(out, 0).empty(), false) << "the burst reached nobody";
+                }
+            }
+        }
+    }
+}
+
+TEST_P(Signals, FullScaleNoiseWithEveryParameterAtEitherEndStaysFinite) {
+    const Audio input = noise(GetParam().inputs, kBlock * 8, 9, 1.0f);
+    float loudest = 0.0f;
+    for (int corners = 0; corners < 128; ++corners) {
+        ParameterSet set{"corner", {}};
+        for (int k = 0; k < 7; ++k) set.values[k] = (corners >> k) & 1 ? 1.0f : 0.0f;
+        auto instance = configured(GetParam(), set);
+        const Audio out = render(*instance, input, kBlock);
+        ASSERT_EQ(firstNonFinite(out), "") << "corner " << corners;
+        loudest = std::max(loudest, peak(out));
+    }
+    // Full-scale input through gains of at most 2 and the matrix: nothing near overflow.
+    EXPECT_LT(loudest, 100.0f);
+}
+
+// Pattern values at and right next to either end, where the shelf design is singular.
+TEST_P(Signals, PatternsNextToTheirEndsStayFinite) {
+    const Audio input = noise(GetParam().inputs, kBlock * 8, 19, 1.0f);
+    const float nearEnds[] = {0.0f, 1e-40f, 1e-8f, 0.99999994f, 1.0f};
+    for (float lp : nearEnds)
+        for (float hp : nearEnds)
+            for (float seq : {0.1f, 0.5f, 1.0f}) {
+                ParameterSet set{"near the ends", {lp, hp, 0.9f, 0.5f, 0.2f, 0.3f, seq}};
+                const Audio out = render(*configured(GetParam(), set), input, kBlock);
+                EXPECT_EQ(firstNonFinite(out), "") << lp << " " << hp << " " << seq;
+                EXPECT_LT(peak(out), 100.0f) << lp << " " << hp << " " << seq;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundles, Signals, ::testing::ValuesIn(bundlesUnderTest()), BundleName());
