@@ -63,6 +63,8 @@ bool KivAmbiEditorJex::open(void* parentWindow) {
     // A second open without a close in between would orphan the first window.
     if (cframe) close();
     AEffGUIEditor::open(parentWindow);
+    windowThread.store(std::this_thread::get_id());
+    pendingParameters.store(0); // the views are built from the current values below
 
     knobStrip = new CBitmap(kKnobStrip);
     threeWayStrip = new CBitmap(kThreeWayStrip);
@@ -159,7 +161,20 @@ void KivAmbiEditorJex::close() {
 }
 
 void KivAmbiEditorJex::idle() {
+    showPendingParameters();
     AEffGUIEditor::idle();
+}
+
+void KivAmbiEditorJex::showPendingParameters() {
+    if (!cframe) return;
+    const std::uint32_t pending = pendingParameters.exchange(0);
+    for (int index = 0; index < kNumParams; ++index)
+        if (pending & (1u << index)) showParameter(index);
+}
+
+void KivAmbiEditorJex::showParameter(int index) {
+    if (CControl* control = getControl(index)) control->setValue(effect->getParameter(index));
+    if (CParamDisplay* shown = display[index]) shown->setValue(effect->getParameter(index));
 }
 
 CControl* KivAmbiEditorJex::getControl(int tag) const {
@@ -190,9 +205,13 @@ CParamDisplay* KivAmbiEditorJex::getDisplay(int tag) const {
 
 void KivAmbiEditorJex::setParameter(VstInt32 index, float value) {
     (void)value; // the controls show the engine's state, after its own quantising
-    if (!cframe || !validTag(index)) return;
-    if (CControl* control = getControl(index)) control->setValue(effect->getParameter(index));
-    if (CParamDisplay* shown = display[index]) shown->setValue(effect->getParameter(index));
+    if (!validTag(index)) return;
+    // Another thread may not touch the views: the window's thread may be deleting them.
+    if (std::this_thread::get_id() != windowThread.load()) {
+        pendingParameters.fetch_or(1u << index);
+        return;
+    }
+    if (cframe) showParameter(index);
 }
 
 void KivAmbiEditorJex::valueChanged(CControl* control) {

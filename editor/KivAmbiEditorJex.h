@@ -9,12 +9,19 @@
 // RegularDecoder, 130 IrregularDecoder); RegularDecoder's copy lives in the toolkit's
 // namespace (KIV_EDITOR_IN_VSTGUI), IrregularDecoder's in the global one.
 //
-// Threads: the window, the controls and valueChanged on the host's user-interface thread;
-// setParameter on whatever thread changed the parameter (it only stores values, no lock).
+// Threads: the window, the controls and valueChanged on the host's user-interface thread
+// (the one that opened the window). setParameter may come on any thread: on the window's
+// own it moves the views at once; on another (host automation) it only marks the parameter,
+// without a lock, and the window's next idle moves its views, so that a window being
+// closed meanwhile is never touched from that thread.
 #pragma once
 
 #include "host/AEffGUIEditor.h"
 #include "host/CControlListener.h"
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
 
 #ifndef KIV_EDITOR_BACKGROUND
 #error "KIV_EDITOR_BACKGROUND names the bundle's background picture"
@@ -66,6 +73,10 @@ public:
 
 private:
     void deleteFrame();
+    // Sets the control and the display of one parameter from the effect's value.
+    void showParameter(int index);
+    // The parameters marked by other threads since the last idle.
+    void showPendingParameters();
 
     VSTGUI::KivAnimKnob* knob0 = nullptr;
     VSTGUI::KivAnimKnob* knob1 = nullptr;
@@ -80,6 +91,8 @@ private:
     VSTGUI::CBitmap* threeWayStrip = nullptr;
     VSTGUI::CBitmap* sevenWayStrip = nullptr;
     VSTGUI::CFrame* cframe = nullptr; // the same object as the base's frame, with its type
+    std::atomic<std::thread::id> windowThread{};     // the thread that opened the window
+    std::atomic<std::uint32_t> pendingParameters{0}; // bit i: parameter i changed elsewhere
 };
 
 #ifdef KIV_EDITOR_IN_VSTGUI

@@ -19,6 +19,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef KIV_TEST_REGULAR
@@ -174,6 +175,25 @@ TEST_F(EditorWindow, HostChangesMoveTheViewsAtTheNextIdle) {
     const long beforeAutomation = frame->getDrawCount();
     dispatch(effEditIdle);
     EXPECT_GT(frame->getDrawCount(), beforeAutomation);
+}
+
+TEST_F(EditorWindow, AutomationFromAnotherThreadWaitsForTheWindowsIdle) {
+    ASSERT_EQ(dispatch(effEditOpen), 1);
+    const float before = editor->getControl(2)->getValue();
+    // The automation thread only marks the parameter: the window may be closing meanwhile.
+    std::thread automation([&] { effect->setParameter(effect, 2, 0.75f); });
+    automation.join();
+    EXPECT_EQ(instance->getParameter(2), 0.75f);
+    EXPECT_EQ(editor->getControl(2)->getValue(), before);
+    dispatch(effEditIdle);
+    EXPECT_EQ(editor->getControl(2)->getValue(), 0.75f);
+    EXPECT_EQ(shown(2), "912Hz");
+    // Marked while closed: the next open builds from the current values anyway.
+    dispatch(effEditClose);
+    std::thread later([&] { effect->setParameter(effect, 2, 0.25f); });
+    later.join();
+    ASSERT_EQ(dispatch(effEditOpen), 1);
+    EXPECT_EQ(editor->getControl(2)->getValue(), 0.25f);
 }
 
 TEST_F(EditorWindow, SwitchClicksTravelToTheEffectAndTheHost) {
