@@ -27,19 +27,9 @@ void KivContAnimKnob::mouse(CDrawContext* context, CPoint& where, long buttons) 
         return;
     if (checkDefaultValue(buttons)) return;
 
-    entryValue = value;
-    coef = (vmax - vmin) / 200.f;
-    oldButton = buttons;
-    modeLinear = linearModeFor(buttons);
-    if (modeLinear) {
-        setLinearRange(buttons);
-        firstPoint = where;
-    } else {
-        // The answer is not needed: the call brings lastAlpha up to date with the press.
-        CPoint relative = where;
-        relative.offset(-size.left, -size.top);
-        valueFromPoint(relative);
-    }
+    // The value under the pointer is not needed: in circular mode the call brings lastAlpha
+    // up to date with the press.
+    startDrag(where, buttons);
 
     beginEdit();
     lastPoint = CPoint(-1, -1);

@@ -161,9 +161,19 @@ CMouseEventResult CKnob::onMouseDown(CPoint& where, long buttons) {
         endEdit();
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
     }
-    firstPoint = where;
     lastPoint = CPoint(-1, -1);
     startValue = oldValue;
+    const float pointed = startDrag(where, buttons);
+    if (modeLinear)
+        lastPoint = where;
+    else
+        startValue = pointed;
+    onMouseMoved(where, buttons);
+    return kMouseEventHandled;
+}
+
+float CKnob::startDrag(const CPoint& where, long buttons) {
+    firstPoint = where;
     entryValue = value;
     range = kLinearRangePixels;
     coef = (vmax - vmin) / range;
@@ -171,14 +181,11 @@ CMouseEventResult CKnob::onMouseDown(CPoint& where, long buttons) {
     modeLinear = linearModeFor(buttons);
     if (modeLinear) {
         setLinearRange(buttons);
-        lastPoint = where;
-    } else {
-        CPoint relative = where;
-        relative.offset(-size.left, -size.top);
-        startValue = valueFromPoint(relative);
+        return value;
     }
-    onMouseMoved(where, buttons);
-    return kMouseEventHandled;
+    CPoint relative = where;
+    relative.offset(-size.left, -size.top);
+    return valueFromPoint(relative);
 }
 
 CMouseEventResult CKnob::onMouseMoved(CPoint& where, long buttons) {

@@ -62,6 +62,10 @@ protected:
     bool linearModeFor(long buttons) const;
     // Range and coefficient of linear dragging for a button state.
     void setLinearRange(long buttons);
+    // A drag starts at a press: the mode for the buttons, the linear range and the drag's
+    // origin. Answers the value under the pointer in circular mode (the current value in
+    // linear mode).
+    float startDrag(const CPoint& where, long buttons);
     // A linear drag reaching a point: Shift pressed or released on the way rescales the
     // drag from where the value is; the value is kept within its range.
     void dragLinearlyTo(const CPoint& where, long buttons);

@@ -42,19 +42,8 @@ struct Random {
 };
 
 float stormValue(Random& random) {
-    static const float hostile[] = {std::numeric_limits<float>::quiet_NaN(),
-                                    std::numeric_limits<float>::infinity(),
-                                    -std::numeric_limits<float>::infinity(),
-                                    -1.0f,
-                                    2.0f,
-                                    1e-40f,
-                                    -1e-40f,
-                                    std::numeric_limits<float>::denorm_min(),
-                                    std::numeric_limits<float>::min() / 2.0f,
-                                    0.0f,
-                                    1.0f};
     if (random.below(5) < 3) return random.unit();
-    return hostile[random.below(sizeof hostile / sizeof hostile[0])];
+    return kHostileValues[random.below(sizeof kHostileValues / sizeof kHostileValues[0])];
 }
 
 struct Tally {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <vector>
 
 #include "tools/vsthost/VstHost.h"
@@ -24,6 +25,22 @@ inline const std::vector<ParameterSet>& chainVariants() {
     };
     return sets;
 }
+
+// Normalised values a hostile host sends through setParameter: the ends, out of range,
+// non-finite and subnormal.
+inline constexpr float kHostileValues[] = {0.0f,
+                                           1.0f,
+                                           0.5f,
+                                           std::numeric_limits<float>::quiet_NaN(),
+                                           std::numeric_limits<float>::infinity(),
+                                           -std::numeric_limits<float>::infinity(),
+                                           -1.0f,
+                                           2.0f,
+                                           1e-40f,
+                                           -1e-40f,
+                                           std::numeric_limits<float>::denorm_min(),
+                                           std::numeric_limits<float>::min() / 2.0f,
+                                           std::numeric_limits<float>::max()};
 
 // Sets all seven values through the record, in parameter order.
 inline void apply(vsthost::PluginInstance& instance, const ParameterSet& set) {

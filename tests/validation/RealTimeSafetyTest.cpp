@@ -20,19 +20,6 @@ class RealTimeSafety : public ::testing::TestWithParam<BundleUnderTest> {};
 
 constexpr int kAnnounced = 512;
 
-const float kHostileValues[] = {0.0f,
-                                1.0f,
-                                0.5f,
-                                std::numeric_limits<float>::quiet_NaN(),
-                                std::numeric_limits<float>::infinity(),
-                                -std::numeric_limits<float>::infinity(),
-                                -1.0f,
-                                2.0f,
-                                1e-40f,
-                                -1e-40f,
-                                std::numeric_limits<float>::denorm_min(),
-                                std::numeric_limits<float>::max()};
-
 std::string describe(const HookCounts& n) {
     return std::to_string(n.allocations) + " allocations, " + std::to_string(n.frees) + " frees, " +
            std::to_string(n.locks) + " locks";
