@@ -1,7 +1,7 @@
 // The class each bundle instantiates: the bundle's effect class (Effect) with its editor
-// window (Editor) attached, the vendor and product texts, vendor version 1000 and category 0. Every
-// parameter change reaches the editor after the effect. Effect names its product string
-// in Effect::kProductString. Threads as the effect class.
+// window (Editor) attached, the vendor and product texts and the vendor version of the
+// product description, and category 0. Every parameter change reaches the editor after the
+// effect. Threads as the effect class.
 #pragma once
 
 #include "host/HostText.h"
@@ -12,8 +12,6 @@
 // Editor is the bundle's editor window class (KivAmbiEditorJex).
 template <class Effect, class Editor> class KivAmbiDecEdit : public Effect {
 public:
-    static constexpr VstInt32 kVendorVersion = 1000;
-
     explicit KivAmbiDecEdit(audioMasterCallback audioMaster) : Effect(audioMaster) {
         // The editor registers itself with setEditor, which flags the record.
         gui = new Editor(this);
@@ -33,14 +31,14 @@ public:
     }
 
     bool getVendorString(char* text) override {
-        copyHostText(text, kVendorString, kHostTextChars);
+        copyHostText(text, this->getProduct().vendor, kHostTextChars);
         return true;
     }
     bool getProductString(char* text) override {
-        copyHostText(text, Effect::kProductString, kHostTextChars);
+        copyHostText(text, this->getProduct().productString, kHostTextChars);
         return true;
     }
-    VstInt32 getVendorVersion() override { return kVendorVersion; }
+    VstInt32 getVendorVersion() override { return this->getProduct().vendorVersion; }
     VstInt32 getPlugCategory() override { return 0; } // kPlugCategUnknown
 
     // Our own request: the editor window drawn offscreen into the PNG file named by ptr.

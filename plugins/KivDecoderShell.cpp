@@ -10,9 +10,8 @@
 
 namespace {
 
-constexpr const char* kInputLabels[] = {"W", "X", "Y", "Z"};
-constexpr float kDistanceOff = 8.0f; // metres: the compensation is off
-constexpr VstInt32 kDisplayChars = 3;
+// The interface's parameter display text: 8 characters and the terminator.
+constexpr int kDisplayBytes = 9;
 
 bool validIndex(VstInt32 index, VstInt32 count) {
     return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(count);
@@ -22,16 +21,25 @@ bool validIndex(VstInt32 index, VstInt32 count) {
 
 template <typename Value>
 KivDecoderShell<Value>::KivDecoderShell(audioMasterCallback audioMaster,
-                                        const BundleConstants& bundle)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParams), decList(bundle.decList) {
-    setNumInputs(bundle.numInputs);
-    setNumOutputs(bundle.numOutputs);
+                                        const ProductDescription& product)
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParams), product(product),
+      decList(product.decList) {
+    setNumInputs(product.numInputs);
+    setNumOutputs(product.numOutputs);
     canProcessReplacing(true);
-    setUniqueID(bundle.uniqueID);
+    setUniqueID(product.uniqueID);
     // The sample rate arrives with the host's first effSetSampleRate.
-    engine = new KivAmbisonicDecoder(kNumPrograms, decList, bundle.numInputs, bundle.numOutputs,
+    engine = new KivAmbisonicDecoder(kDecListSize, decList, product.numInputs, product.numOutputs,
                                      blockSize);
     programs = new DecProgram<Value>[kNumPrograms];
+    static_assert(kNumPrograms == kNumFactoryPrograms);
+    for (int i = 0; i < kNumPrograms; ++i) {
+        const FactoryProgram& factory = product.programs[i];
+        for (int k = 0; k < kNumParams; ++k) programs[i].values[k] = factory.values[k];
+        // The record holds 23 characters: a longer factory name is seen by its beginning.
+        copyHostText(programs[i].name, factory.name, DecProgram<Value>::kNameBytes - 1);
+    }
+    setProgram(0);
 }
 
 template <typename Value> KivDecoderShell<Value>::~KivDecoderShell() {
@@ -114,11 +122,8 @@ void KivDecoderShell<Value>::getParameterDisplay(VstInt32 index, char* text) {
         copyHostText(text, (engine->*row.displayText)(), kHostTextChars);
         return;
     }
-    const float shown = (engine->*row.displayValue)();
-    if (row.display == ParameterDisplay::NumberOrOff && shown == kDistanceOff)
-        copyHostText(text, row.offText, kHostTextChars);
-    else
-        float2string(shown, text, kDisplayChars);
+    // Rounded as the editor shows it; the host takes the unit from the label.
+    formatParameterNumber(row, (engine->*row.displayValue)(), text, kDisplayBytes);
 }
 
 template <typename Value>
@@ -135,8 +140,8 @@ bool KivDecoderShell<Value>::getProgramNameIndexed(VstInt32, VstInt32 index, cha
 
 template <typename Value>
 bool KivDecoderShell<Value>::getInputProperties(VstInt32 index, VstPinProperties* properties) {
-    if (!properties || !validIndex(index, cEffect.numInputs) || !validIndex(index, 4)) return false;
-    copyHostText(properties->label, kInputLabels[index], kHostPinLabelChars);
+    if (!properties || !validIndex(index, cEffect.numInputs)) return false;
+    copyHostText(properties->label, product.inputs[index].name, kHostPinLabelChars);
     properties->flags = kVstPinIsActive;
     return true;
 }
@@ -152,7 +157,7 @@ bool KivDecoderShell<Value>::getOutputProperties(VstInt32 index, VstPinPropertie
 }
 
 template <typename Value> bool KivDecoderShell<Value>::getVendorString(char* text) {
-    copyHostText(text, kVendorString, kHostTextChars);
+    copyHostText(text, product.vendor, kHostTextChars);
     return true;
 }
 

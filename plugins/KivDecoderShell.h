@@ -1,8 +1,8 @@
 // What the two effect classes have in common: one decoding engine, seven programs, seven
 // host parameters that map one to one onto engine settings (ParameterTable.h), audio,
 // sample rate, block size and resume handed straight to the engine, and the pin names.
-// Value is the bundle's program storage type. The bundle's effect class fills the
-// factory programs and applies program 0.
+// Value is the bundle's program storage type. The shell is built from the bundle's product
+// description: it fills the factory programs from it and applies program 0.
 //
 // Threads: processReplacing on the audio thread; setParameter on any thread (it writes the
 // program record and calls the engine setter in place); everything else on the host's
@@ -13,23 +13,14 @@
 #include "host/AudioEffectX.h"
 #include "plugins/DecProgram.h"
 #include "plugins/ParameterTable.h"
-
-// The values that make one bundle's effect class.
-struct BundleConstants {
-    VstInt32 numInputs;
-    VstInt32 numOutputs;
-    VstInt32 uniqueID;
-    const DecShape* decList; // seven shapes, engine slots 0 to 6
-};
-
-inline constexpr const char* kVendorString = "Kivtone";
+#include "plugins/ProductDescription.h"
 
 template <typename Value> class KivDecoderShell : public AudioEffectX {
 public:
     static constexpr VstInt32 kNumPrograms = 7;
     static constexpr VstInt32 kNumParams = kNumParameters;
 
-    KivDecoderShell(audioMasterCallback audioMaster, const BundleConstants& bundle);
+    KivDecoderShell(audioMasterCallback audioMaster, const ProductDescription& product);
     ~KivDecoderShell() override;
 
     void resume() override;
@@ -51,10 +42,12 @@ public:
     bool getVendorString(char* text) override;
 
     const KivAmbisonicDecoder& getEngine() const { return *engine; }
+    const ProductDescription& getProduct() const { return product; }
 
 protected:
     DecProgram<Value>* programs = nullptr; // kNumPrograms records
     KivAmbisonicDecoder* engine = nullptr;
+    const ProductDescription& product;
     const DecShape* decList;
 };
 

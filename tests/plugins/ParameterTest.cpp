@@ -37,10 +37,10 @@ TEST_P(Parameters, DistanceAndCutOffDisplays) {
         const char* display;
     };
     const Row rows[] = {
-        {4, 1.0f, "None"},       {4, 0.2f, "2.0"},     {4, 0.25f, "2.3"},
-        {4, 0.0f, "0.5"},        {4, 0.9999f, "7.9"},  {5, 1.0f, "No NFC"},
-        {5, 0.2f, "2.0"},        {2, 1.0f, "120"},     {2, 0.0f, "50."},
-        {2, 0.28695652f, "380"}, {0, 0.665f, "1.3"},   {1, 1.0f, "2.0"},
+        {4, 1.0f, "None"},       {4, 0.2f, "2.00"},    {4, 0.25f, "2.38"},
+        {4, 0.0f, "0.50"},       {4, 0.9999f, "8.00"}, {5, 1.0f, "No NFC"},
+        {5, 0.2f, "2.00"},       {2, 1.0f, "1200"},    {2, 0.0f, "50"},
+        {2, 0.28695652f, "380"}, {0, 0.665f, "1.33"},  {1, 1.0f, "2.00"},
         {6, 0.0f, "No-Use LF"},  {6, 0.25f, "Kiv EQ"}, {6, 0.74f, "Kiv EQ"},
         {6, 0.75f, "Mavo EQ"},
     };
@@ -58,7 +58,7 @@ TEST_P(Parameters, ProgramsRecallTheirOwnEdits) {
     EXPECT_NE(plugin->getParameter(0), 0.25f);
     dispatch(effSetProgram, 0, 2);
     EXPECT_EQ(plugin->getParameter(0), 0.25f);
-    EXPECT_EQ(plugin->parameterDisplay(0), "0.5");
+    EXPECT_EQ(plugin->parameterDisplay(0), "0.50");
 }
 
 TEST_P(Parameters, ProgramNames) {
@@ -120,7 +120,7 @@ class RegularDecoder : public PluginTest {};
 
 TEST_P(RegularDecoder, StateAfterConstruction) {
     const float values[] = {0.665f, 0.575f, 0.28695652f, 0.0f, 1.0f, 1.0f, 1.0f};
-    const char* displays[] = {"1.3", "1.1", "380", "Quad (square)", "None", "No NFC", "Mavo EQ"};
+    const char* displays[] = {"1.33", "1.15", "380", "Quad (square)", "None", "No NFC", "Mavo EQ"};
     EXPECT_EQ(dispatch(effGetProgram), 0);
     for (int i = 0; i < 7; ++i) {
         EXPECT_FLOAT_EQ(plugin->getParameter(i), values[i]) << i;
@@ -132,9 +132,9 @@ TEST_P(RegularDecoder, EveryProgramSelectsItsSlot) {
     const char* decoders[] = {"Quad (square)",   "Hexagon with CF",    "Hexagon without CF",
                               "Octagon with CF", "Octagon without CF", "8 Speaker Cube (3D)",
                               "Octahedron (3D)"};
-    const char* lowPattern[] = {"1.3", "1.3", "1.3", "1.3", "1.3", "1.5", "1.5"};
-    // 2 x (0.5 x 1.3) is 1.2999999 in 32 bits, and the display truncates.
-    const char* highPattern[] = {"1.1", "1.1", "1.1", "1.1", "1.1", "1.2", "1.2"};
+    const char* lowPattern[] = {"1.33", "1.33", "1.33", "1.33", "1.33", "1.50", "1.50"};
+    // 2 x (0.5 x 1.3) is 1.2999999 in 32 bits: rounded, it shows as the ratio it stands for.
+    const char* highPattern[] = {"1.15", "1.15", "1.15", "1.15", "1.15", "1.30", "1.30"};
     for (int i = 0; i < 7; ++i) {
         dispatch(effSetProgram, 0, i);
         EXPECT_EQ(plugin->parameterDisplay(3), decoders[i]) << i;
@@ -175,7 +175,7 @@ class IrregularDecoder : public PluginTest {};
 
 TEST_P(IrregularDecoder, StateAfterConstruction) {
     const float values[] = {0.5f, 0.5f, 0.28695652f, 0.0f, 1.0f, 1.0f, 0.0f};
-    const char* displays[] = {"1.0",  "1.0",    "380",      "ITU 5.0 Full Range v1",
+    const char* displays[] = {"1.00", "1.00",   "380",      "ITU 5.0 Full Range v1",
                               "None", "No NFC", "No-Use LF"};
     for (int i = 0; i < 7; ++i) {
         EXPECT_FLOAT_EQ(plugin->getParameter(i), values[i]) << i;

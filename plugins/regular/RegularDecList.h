@@ -1,0 +1,9 @@
+// RegularDecoder's seven decoders, in engine-slot order: the product description and the
+// exported DecList are made from this one list.
+#pragma once
+
+#include "plugins/DecList.h"
+
+inline constexpr DecShape kRegularDecList[kDecListSize] = {
+    QuadSquare, HexagonWithCF, HexagonWithoutCF, OctagonWithCF, OctagonWithoutCF, Cube8, Octahedron,
+};
