@@ -2,7 +2,9 @@
 // both plug-in configurations in every spatial-EQ mode, with and without
 // near-field compensation, at three block sizes; each case also runs the plain
 // reference chain, checks that both give bit-identical output, and reports the
-// ratio. `--summary` runs briefly and prints only the table.
+// ratio. Next to them, the LV2 plug-in's run through its descriptor with the same settings
+// as control values, which should cost the same. `--summary` runs briefly and prints only
+// the table.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +15,9 @@
 #include <vector>
 
 #include "ReferenceChain.h"
+#include "host/lv2/Lv2Descriptor.h"
+#include "plugins/ParameterTable.h"
+#include "plugins/ProductDescription.h"
 
 namespace {
 
@@ -108,6 +113,63 @@ void run(benchmark::State& state, const Config& c, float seq, bool nf, int block
         block * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// The LV2 face of a configuration: its descriptor, instantiated without options.
+const ProductDescription& productOf(const Config& c) {
+    return c.inputs == 4 ? kRegularDecoderProduct : kIrregularDecoderProduct;
+}
+
+LV2_Handle instantiateRegular(const LV2_Descriptor*, double rate, const char*,
+                              const LV2_Feature* const* features) {
+    return kiv::lv2::instantiateDecoder(kRegularDecoderProduct, rate, features);
+}
+
+LV2_Handle instantiateIrregular(const LV2_Descriptor*, double rate, const char*,
+                                const LV2_Feature* const* features) {
+    return kiv::lv2::instantiateDecoder(kIrregularDecoderProduct, rate, features);
+}
+
+void runLv2(benchmark::State& state, const Config& c, float seq, bool nf, int block) {
+    const LV2_Descriptor d = kiv::lv2::decoderDescriptor(
+        "urn:kivtone:bench", c.inputs == 4 ? instantiateRegular : instantiateIrregular);
+    const LV2_Feature* const features[] = {nullptr};
+    LV2_Handle h = d.instantiate(&d, 48000.0, "", features);
+    if (h == nullptr) {
+        state.SkipWithError("instantiate failed");
+        return;
+    }
+    // The engine case's normalised settings as physical control values.
+    const float normalised[kNumParameters] = {0.65f,
+                                              0.75f,
+                                              0.28695652f,
+                                              static_cast<float>(c.slot) / 6.0f,
+                                              nf ? 0.2f : 1.0f,
+                                              nf ? 0.0666667f : 1.0f,
+                                              seq};
+    float controls[kNumParameters];
+    for (int k = 0; k < kNumParameters; ++k)
+        controls[k] = physicalFromNormalised(kParameters[k], normalised[k]);
+    const ProductDescription& product = productOf(c);
+    Buffers buf(c.inputs, c.outputs, block, 7);
+    for (int j = 0; j < c.inputs; ++j)
+        d.connect_port(h, static_cast<uint32_t>(j), buf.inPtr[static_cast<std::size_t>(j)]);
+    for (int j = 0; j < c.outputs; ++j)
+        d.connect_port(h, static_cast<uint32_t>(c.inputs + j),
+                       buf.outPtr[static_cast<std::size_t>(j)]);
+    for (int k = 0; k < kNumParameters; ++k)
+        d.connect_port(h, static_cast<uint32_t>(product.numInputs + product.numOutputs + k),
+                       &controls[k]);
+    d.activate(h);
+    for (auto _ : state) {
+        d.run(h, static_cast<uint32_t>(block));
+        benchmark::DoNotOptimize(buf.out[0].data());
+        benchmark::ClobberMemory();
+    }
+    d.deactivate(h);
+    d.cleanup(h);
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        block * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 std::string caseName(const Config& c, const Mode& m, bool nf, int block) {
     return std::string(c.name) + "/" + m.name + (nf ? "/nf-on/" : "/nf-off/") +
            std::to_string(block);
@@ -160,13 +222,17 @@ int main(int argc, char** argv) {
                         benchmark::RegisterBenchmark(
                             (name + (plain ? "/plain" : "/engine")).c_str(), run, c, m.seq, nf,
                             block, plain);
+                    benchmark::RegisterBenchmark((name + "/lv2").c_str(), runLv2, c, m.seq, nf,
+                                                 block);
                 }
 
     CollectingReporter reporter(summary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\nprocessReplacing, ns per frame (engine / plain reference chain)\n");
-    std::printf("%-34s %9s %9s %7s  %s\n", "case", "engine", "plain", "ratio", "output");
+    std::printf("\nprocessReplacing, ns per frame (engine / plain reference chain), and the LV2 "
+                "plug-in's run\n");
+    std::printf("%-34s %9s %9s %7s %9s  %s\n", "case", "engine", "plain", "ratio", "lv2 run",
+                "output");
     bool allIdentical = true;
     for (const Config& c : kConfigs)
         for (const Mode& m : kModes)
@@ -177,9 +243,11 @@ int main(int argc, char** argv) {
                     const auto plain = reporter.nsPerFrame.find(name + "/plain");
                     if (fast == reporter.nsPerFrame.end() || plain == reporter.nsPerFrame.end())
                         continue;
+                    const auto lv2 = reporter.nsPerFrame.find(name + "/lv2");
+                    const double lv2Ns = lv2 == reporter.nsPerFrame.end() ? 0.0 : lv2->second;
                     allIdentical = allIdentical && identical[name];
-                    std::printf("%-34s %9.3f %9.3f %6.2fx  %s\n", name.c_str(), fast->second,
-                                plain->second, plain->second / fast->second,
+                    std::printf("%-34s %9.3f %9.3f %6.2fx %9.3f  %s\n", name.c_str(), fast->second,
+                                plain->second, plain->second / fast->second, lv2Ns,
                                 identical[name] ? "bit-identical" : "DIFFERENT");
                 }
     std::printf("decoders: %s, %s\n", kConfigs[0].decoder, kConfigs[1].decoder);

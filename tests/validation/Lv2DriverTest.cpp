@@ -1,0 +1,118 @@
+// The LV2 plug-ins under the validation checks, through their descriptors: 200 instances
+// one after the other leave no block allocated; run allocates, frees and locks nothing for
+// blocks of any length, in place or apart, while every control changes between blocks to
+// values in range and hostile ones (NaN, infinities, -1e30); the output stays finite.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tests/validation/AllocationHook.h"
+#include "tests/validation/Audio.h"
+#include "tests/validation/Lv2Plugin.h"
+#include "tests/validation/ParameterSets.h"
+
+using namespace kiv::validation;
+
+namespace {
+
+constexpr int kNumControls = 7;
+
+class Lv2Driver : public ::testing::TestWithParam<Lv2BundleUnderTest> {
+protected:
+    void SetUp() override {
+        std::string error;
+        d = lv2Descriptor(GetParam(), error);
+        ASSERT_NE(d, nullptr) << error;
+    }
+    const LV2_Descriptor* d = nullptr;
+};
+
+std::string describe(const HookCounts& n) {
+    return std::to_string(n.allocations) + " allocations, " + std::to_string(n.frees) + " frees, " +
+           std::to_string(n.locks) + " locks";
+}
+
+TEST_P(Lv2Driver, TwoHundredInstancesLeaveNoBlockAllocated) {
+    ASSERT_TRUE(AllocationHook::active());
+    const LV2_Feature* const features[] = {nullptr};
+    AllocationHook::arm();
+    for (int i = 0; i < 200; ++i) {
+        LV2_Handle h = d->instantiate(d, 44100.0 + i, "", features);
+        ASSERT_NE(h, nullptr);
+        d->activate(h);
+        d->deactivate(h);
+        d->cleanup(h);
+    }
+    const HookCounts heap = AllocationHook::disarm();
+    EXPECT_GT(heap.allocations, 200); // the hook saw the instances being built
+    EXPECT_EQ(heap.allocations, heap.frees) << "blocks left allocated by 200 instances";
+}
+
+TEST_P(Lv2Driver, RunNeitherAllocatesNorLocksWhateverTheControls) {
+    ASSERT_TRUE(AllocationHook::active());
+    const Lv2BundleUnderTest& b = GetParam();
+    const LV2_Feature* const features[] = {nullptr};
+    LV2_Handle h = d->instantiate(d, 48000.0, "", features);
+    ASSERT_NE(h, nullptr);
+    constexpr int kLongest = 3 * 4096 + 7; // past the default work buffers
+    Audio in = noise(b.inputs > b.outputs ? b.inputs : b.outputs, kLongest, 21, 0.5f);
+    Audio out(b.outputs, kLongest);
+    std::vector<float*> inPtr = in.pointers(), outPtr = out.pointers();
+    float controls[kNumControls] = {1.0f, 1.0f, 380.0f, 0.0f, 8.0f, 8.0f, 0.0f};
+    for (int k = 0; k < kNumControls; ++k)
+        d->connect_port(h, static_cast<uint32_t>(b.inputs + b.outputs + k), &controls[k]);
+    d->activate(h);
+
+    // In range at both ends and inside, then hostile.
+    const float values[] = {0.0f,
+                            0.5f,
+                            1.0f,
+                            2.0f,
+                            6.0f,
+                            8.0f,
+                            1200.f,
+                            50.0f,
+                            std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            -1e30f,
+                            1e30f,
+                            -1.0f,
+                            3.7f};
+    const int lengths[] = {0, 1, 3, 64, 511, 4096, kLongest};
+    int round = 0;
+    for (float value : values) {
+        for (int k = 0; k < kNumControls; ++k) {
+            const float kept = controls[k];
+            controls[k] = value;
+            for (bool inPlace : {false, true}) {
+                const int n = lengths[round++ % (sizeof lengths / sizeof lengths[0])];
+                for (int j = 0; j < b.inputs; ++j)
+                    d->connect_port(h, static_cast<uint32_t>(j),
+                                    inPtr[static_cast<std::size_t>(j)]);
+                for (int j = 0; j < b.outputs; ++j)
+                    d->connect_port(h, static_cast<uint32_t>(b.inputs + j),
+                                    (inPlace ? inPtr : outPtr)[static_cast<std::size_t>(j)]);
+                AllocationHook::arm();
+                d->run(h, static_cast<uint32_t>(n));
+                const HookCounts counts = AllocationHook::disarm();
+                EXPECT_EQ(counts.total(), 0) << describe(counts) << " in a block of " << n
+                                             << " with control " << k << " at " << value;
+                const Audio& result = inPlace ? in : out;
+                for (int j = 0; j < b.outputs; ++j)
+                    for (int i = 0; i < n; ++i)
+                        ASSERT_TRUE(std::isfinite(result[j][static_cast<std::size_t>(i)]))
+                            << "control " << k << " at " << value;
+            }
+            if (!std::isfinite(value)) controls[k] = kept; // the next rounds start in range
+        }
+    }
+    d->deactivate(h);
+    d->cleanup(h);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lv2Bundles, Lv2Driver, ::testing::ValuesIn(lv2BundlesUnderTest()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,14 @@
+// Literals for the generated Turtle files.
+#pragma once
+
+#include <string>
+
+namespace kiv::lv2ttl {
+
+// A quoted string literal, with quote, backslash and control characters escaped.
+std::string quoted(const char* text);
+// A number literal that reads back as exactly this float: nine significant digits, always
+// with a decimal point or an exponent (a double or decimal, never an integer literal).
+std::string number(float value);
+
+} // namespace kiv::lv2ttl

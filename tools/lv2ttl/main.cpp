@@ -1,0 +1,68 @@
+// kiv_lv2ttl PRODUCT DIRECTORY: writes manifest.ttl, PRODUCT.ttl and presets.ttl of the
+// product's LV2 bundle into DIRECTORY, from the product description. Run by the build.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/lv2ttl/BundleTurtle.h"
+
+namespace {
+
+const ProductDescription* productNamed(const char* name) {
+    for (const ProductDescription* p : {&kRegularDecoderProduct, &kIrregularDecoderProduct})
+        if (std::strcmp(p->name, name) == 0) return p;
+    return nullptr;
+}
+
+// Whole file or nothing: written beside the target, then renamed over it.
+bool writeFile(const std::string& path, const std::string& text, std::string& error) {
+    const std::string temporary = path + ".tmp";
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (f == nullptr) {
+        error = "cannot write " + temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: kiv_lv2ttl RegularDecoder|IrregularDecoder DIRECTORY\n");
+        return 2;
+    }
+    const ProductDescription* product = productNamed(argv[1]);
+    if (product == nullptr) {
+        std::fprintf(stderr, "kiv_lv2ttl: no product named '%s'\n", argv[1]);
+        return 2;
+    }
+    const std::string directory = argv[2];
+    std::vector<std::pair<std::string, std::string>> files;
+    try {
+        files = {{directory + "/manifest.ttl", kiv::lv2ttl::manifestTtl(*product)},
+                 {directory + "/" + product->name + ".ttl", kiv::lv2ttl::pluginTtl(*product)},
+                 {directory + "/presets.ttl", kiv::lv2ttl::presetsTtl(*product)}};
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kiv_lv2ttl: %s\n", e.what());
+        return 1;
+    }
+    for (const auto& [path, text] : files) {
+        std::string error;
+        if (!writeFile(path, text, error)) {
+            std::fprintf(stderr, "kiv_lv2ttl: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
