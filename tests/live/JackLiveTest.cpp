@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 
+#include <dirent.h>
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -105,6 +107,18 @@ template <typename Ready> bool waitFor(Ready ready, std::chrono::seconds limit) 
     return ready();
 }
 
+// JACK's clients leave their semaphores in /dev/shm, named after the server: gone with it.
+void removeServerSemaphores(const std::string& server) {
+    DIR* shm = opendir("/dev/shm");
+    if (!shm) return;
+    while (const dirent* entry = readdir(shm)) {
+        const std::string name = entry->d_name;
+        if (name.rfind("jack_sem.", 0) == 0 && name.find("_" + server + "_") != std::string::npos)
+            unlink(("/dev/shm/" + name).c_str());
+    }
+    closedir(shm);
+}
+
 struct LiveCase {
     const ProductDescription* product;
     int program;
@@ -171,6 +185,7 @@ TEST_P(LiveDecoder, DecodesThroughJackAsItsMatrixSays) {
     EXPECT_TRUE(jalv.stop());
     EXPECT_TRUE(jackd.stop());
     EXPECT_EQ(openClient(server, "kivafter"), nullptr) << "the server is still there";
+    removeServerSemaphores(server);
 
     // The matrix the engine decodes with for this layout.
     KivAmbisonicDecoder engine(kDecListSize, product.decList, product.numInputs, product.numOutputs,
