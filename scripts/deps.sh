@@ -6,8 +6,8 @@ set -euo pipefail
 packages_for() {
     case "$1" in
     build) echo "cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev" \
-                "libx11-dev libxext-dev libcairo2-dev libsndfile1-dev fontconfig fonts-dejavu-core fonts-liberation2" ;;
-    test) echo "xvfb xauth xdotool x11-utils libxtst-dev libfontconfig-dev clang libclang-rt-14-dev imagemagick" ;;
+                "libx11-dev libxext-dev libcairo2-dev libsndfile1-dev lv2-dev fontconfig fonts-dejavu-core fonts-liberation2" ;;
+    test) echo "liblilv-dev xvfb xauth xdotool x11-utils libxtst-dev libfontconfig-dev clang libclang-rt-14-dev imagemagick" ;;
     ci) echo "clang-format ardour" ;;
     *) echo "deps.sh: unknown group '$1' (use build, test or ci)" >&2; exit 2 ;;
     esac
