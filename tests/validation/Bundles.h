@@ -31,7 +31,7 @@ inline std::ostream& operator<<(std::ostream& os, const BundleUnderTest& bundle)
 // The two decoders: every check runs on them.
 const std::vector<BundleUnderTest>& bundlesUnderTest();
 // The decoders and the B-format converter, for the checks that ask nothing of a decoder in
-// particular (lifecycle, rates and blocks, signals, real-time safety).
+// particular (lifecycle, rates and blocks, signals, real-time safety, the dispatcher sweep).
 const std::vector<BundleUnderTest>& allBundlesUnderTest();
 
 // The bundle's library, opened on first use and kept until the process ends (as a host
