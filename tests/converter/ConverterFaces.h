@@ -7,6 +7,7 @@
 #include <lilv/lilv.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ public:
 };
 
 enum class FaceKind { Vst, Lv2 };
+
+// For test names and messages.
+inline void PrintTo(FaceKind kind, std::ostream* os) {
+    *os << (kind == FaceKind::Vst ? "VST" : "LV2");
+}
 
 std::unique_ptr<Face> makeFace(FaceKind kind, double sampleRate = 48000.0, int blockSize = 512);
 
