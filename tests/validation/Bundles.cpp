@@ -7,9 +7,18 @@ namespace kiv::validation {
 
 const std::vector<BundleUnderTest>& bundlesUnderTest() {
     static const std::vector<BundleUnderTest> bundles = {
-        {"RegularDecoder", KIV_REGULAR_BUNDLE, 4, 8},
-        {"IrregularDecoder", KIV_IRREGULAR_BUNDLE, 3, 5},
+        {"RegularDecoder", KIV_REGULAR_BUNDLE, 4, 8, 7, true},
+        {"IrregularDecoder", KIV_IRREGULAR_BUNDLE, 3, 5, 7, true},
     };
+    return bundles;
+}
+
+const std::vector<BundleUnderTest>& allBundlesUnderTest() {
+    static const std::vector<BundleUnderTest> bundles = [] {
+        std::vector<BundleUnderTest> all = bundlesUnderTest();
+        all.push_back({"BFormatConverter", KIV_CONVERTER_BUNDLE, 4, 4, 2, false});
+        return all;
+    }();
     return bundles;
 }
 

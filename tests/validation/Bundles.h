@@ -14,17 +14,25 @@
 namespace kiv::validation {
 
 struct BundleUnderTest {
-    std::string name; // RegularDecoder, IrregularDecoder
+    std::string name; // RegularDecoder, IrregularDecoder, BFormatConverter
     std::string path; // the .vst directory
     int inputs;
     int outputs;
+    int programs;
+    // False for the B-format converter: no decoding engine (nothing allocated at a new block
+    // size), one parameter, a program per direction that follows the parameter.
+    bool decoder;
 };
 
 inline std::ostream& operator<<(std::ostream& os, const BundleUnderTest& bundle) {
     return os << bundle.name;
 }
 
+// The two decoders: every check runs on them.
 const std::vector<BundleUnderTest>& bundlesUnderTest();
+// The decoders and the B-format converter, for the checks that ask nothing of a decoder in
+// particular (lifecycle, rates and blocks, signals, real-time safety, the dispatcher sweep).
+const std::vector<BundleUnderTest>& allBundlesUnderTest();
 
 // The bundle's library, opened on first use and kept until the process ends (as a host
 // keeps a library while it has instances).

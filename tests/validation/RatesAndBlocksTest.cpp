@@ -107,5 +107,5 @@ TEST_P(RatesAndBlocks, ARateThatIsNoRateIsIgnored) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Bundles, RatesAndBlocks, ::testing::ValuesIn(bundlesUnderTest()),
+INSTANTIATE_TEST_SUITE_P(Bundles, RatesAndBlocks, ::testing::ValuesIn(allBundlesUnderTest()),
                          BundleName());

@@ -124,6 +124,18 @@ std::vector<std::string> PluginSession::layoutNames() {
     return names;
 }
 
+AppliedSetting PluginSession::applyNormalised(int index, const std::string& name,
+                                              const std::string& text) {
+    const auto number = parseNumber(trimmedText(text));
+    if (!number || *number < 0.0 || *number > 1.0)
+        throw ToolError(trimmedText(name) + ": cannot read '" + text + "' (" + this->name() +
+                        " takes normalised values, 0 to 1)");
+    const float value = static_cast<float>(*number);
+    instance_->setParameter(index, value);
+    return {index, trimmedText(name), value, instance_->parameterDisplay(index),
+            instance_->parameterLabel(index)};
+}
+
 std::vector<AppliedSetting> PluginSession::applySettings(const std::vector<std::string>& settings) {
     std::vector<AppliedSetting> applied;
     if (settings.empty()) return applied;
@@ -133,6 +145,11 @@ std::vector<AppliedSetting> PluginSession::applySettings(const std::vector<std::
         const std::string key = setting.substr(0, equals);
         const std::string text = setting.substr(equals + 1);
         const int index = findParameter(key, names);
+        if (decoderList_.empty()) {
+            // No decoder (the B-format converter): its values are taken as normalised only.
+            applied.push_back(applyNormalised(index, names[index], text));
+            continue;
+        }
         if (index > 6) throw ToolError("parameter " + std::to_string(index) + " has no known unit");
         const ParameterUnit unit = unitOfParameter(index);
         const float value = parseParameterValue(

@@ -52,7 +52,8 @@ public:
     // Selects a program by number (0 based) or name. Throws ToolError for an unknown one.
     int selectProgram(const std::string& which);
     // Applies PARAM=VALUE settings in order. Throws ToolError for an unknown parameter or a
-    // value that cannot be read or lies out of range.
+    // value that cannot be read or lies out of range. A bundle without DecList is no decoder:
+    // its values are normalised numbers (0 to 1) only.
     std::vector<AppliedSetting> applySettings(const std::vector<std::string>& settings);
 
     // The decoder slot the layout parameter selects, and its catalogue number (-1 when the
@@ -67,6 +68,7 @@ public:
 
 private:
     std::vector<std::string> layoutNames();
+    AppliedSetting applyNormalised(int index, const std::string& name, const std::string& text);
 
     std::string bundle_;
     std::unique_ptr<vsthost::PluginLibrary> library_;

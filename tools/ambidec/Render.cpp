@@ -50,15 +50,16 @@ void renderCommand(const Command& command, std::ostream& report) {
     }
     const int format = outputFormatFor(command.output);
 
-    const int program = command.program
-                            ? plugin.selectProgram(*command.program)
-                            : static_cast<int>(plugin.instance().dispatch(effGetProgram));
+    if (command.program) plugin.selectProgram(*command.program);
     const auto applied = plugin.applySettings(command.settings);
 
     AtomicOutput output(command.output, command.force);
     SoundFileWriter writer(output.fd(), command.output, format, outputs, reader.sampleRate());
 
-    reportProgramAndSettings(report, plugin, program, applied);
+    // The program in use now: a plug-in whose program follows its parameters (the B-format
+    // converter) may have changed it with a setting.
+    reportProgramAndSettings(report, plugin,
+                             static_cast<int>(plugin.instance().dispatch(effGetProgram)), applied);
     report.flush();
 
     const int block = command.blockSize;

@@ -1,0 +1,75 @@
+// The B-format converter as data: what every face of it reads (the VST effect class, the
+// LV2 plug-in, the LV2 Turtle generator and the tests), so that no face can drift from
+// another. One parameter, the direction; a program per direction; pin names that follow
+// the direction where the format lets them (VST), neutral port names where it does not (LV2).
+#pragma once
+
+#include <cstdint>
+
+#include "engine/BFormatConversion.h"
+#include "plugins/NormalisedValue.h"
+#include "plugins/ProductDescription.h"
+
+// One direction: its name (program name, display text, scale point label), the normalised
+// value its program stores, and the pin names on either side.
+struct ConverterDirection {
+    BFormatDirection direction;
+    const char* name;                         // "AmbiX to FuMa"
+    float value;                              // normalised, as its program stores it
+    const char* inputPins[kBFormatChannels];  // "ACN0 (W)" ... or "W" ...
+    const char* outputPins[kBFormatChannels]; // the other side
+};
+
+struct ConverterProduct {
+    const char* name;           // "BFormatConverter": bundle and binary name
+    const char* uri;            // "urn:kivtone:BFormatConverter", for formats that name by URI
+    const char* productString;  // "B-Format Converter (AmbiX / FuMa)"
+    const char* vendor;         // "Kivtone"
+    std::int32_t vendorVersion; // 1000
+    std::int32_t uniqueID;      // four characters, the first in the most significant byte
+    const char* summary;        // one line on what it does, for formats that show one
+    // The parameter.
+    const char* parameterName;   // "Direction"
+    const char* parameterSymbol; // "direction"
+    // Formats with fixed port names: neutral names, each port's meaning in both directions.
+    PortDescription inputs[kBFormatChannels];
+    PortDescription outputs[kBFormatChannels];
+    ConverterDirection directions[2]; // indexed by BFormatDirection, which is also the program
+};
+
+inline constexpr int kConverterChannels = kBFormatChannels;
+inline constexpr int kConverterPrograms = 2;
+inline constexpr int kConverterParameters = 1;
+
+// clang-format off
+inline constexpr ConverterProduct kBFormatConverterProduct = {
+    "BFormatConverter",
+    "urn:kivtone:BFormatConverter",
+    "B-Format Converter (AmbiX / FuMa)",
+    "Kivtone",
+    1000,
+    0x5A424643, // "ZBFC"
+    "Converts first-order B-format between AmbiX (ACN order, SN3D) and FuMa (W, X, Y, Z, W 3 dB "
+    "down), the convention the Kivtone decoders take.",
+    "Direction",
+    "direction",
+    {{"in0", "Input 1"}, {"in1", "Input 2"}, {"in2", "Input 3"}, {"in3", "Input 4"}},
+    {{"out0", "Output 1"}, {"out1", "Output 2"}, {"out2", "Output 3"}, {"out3", "Output 4"}},
+    {
+        {BFormatDirection::AmbiXToFuMa, "AmbiX to FuMa", 0.0f,
+         {"ACN0 (W)", "ACN1 (Y)", "ACN2 (Z)", "ACN3 (X)"}, {"W", "X", "Y", "Z"}},
+        {BFormatDirection::FuMaToAmbiX, "FuMa to AmbiX", 1.0f,
+         {"W", "X", "Y", "Z"}, {"ACN0 (W)", "ACN1 (Y)", "ACN2 (Z)", "ACN3 (X)"}},
+    },
+};
+// clang-format on
+
+// The direction a normalised value selects: below one half AmbiX to FuMa, from one half on
+// FuMa to AmbiX.
+inline BFormatDirection directionFromNormalised(float normalised) {
+    return normalised >= 0.5f ? BFormatDirection::FuMaToAmbiX : BFormatDirection::AmbiXToFuMa;
+}
+
+inline const ConverterDirection& describeDirection(BFormatDirection direction) {
+    return kBFormatConverterProduct.directions[static_cast<int>(direction)];
+}
