@@ -6,7 +6,7 @@ set -euo pipefail
 packages_for() {
     case "$1" in
     build) echo "cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev" \
-                "libx11-dev libxext-dev libcairo2-dev libsndfile1-dev fontconfig fonts-dejavu-core fonts-liberation2" ;;
+                "libx11-dev libxext-dev libcairo2-dev lv2-dev libsndfile1-dev fontconfig fonts-dejavu-core fonts-liberation2" ;;
     test) echo "xvfb xauth xdotool x11-utils libxtst-dev libfontconfig-dev clang libclang-rt-14-dev imagemagick" ;;
     ci) echo "clang-format ardour" ;;
     *) echo "deps.sh: unknown group '$1' (use build, test or ci)" >&2; exit 2 ;;
