@@ -103,7 +103,8 @@ bool KivAmbiEditorJex::open(void* parentWindow) {
     for (int tag : {0, 1, 2, 5, 4, 6, 3}) {
         auto* shown = new CParamDisplay(kLayout[tag].display, nullptr, 0);
         if (tag == 3) {
-            shown->setFont(kNormalFontSmall);
+            // The longest decoder name keeps a few pixels of margin on both sides.
+            shown->setFont(kNormalFontSmaller);
             shown->setFontColor(kWhiteCColor);
             shown->setBackColor(kNameBox);
         } else {

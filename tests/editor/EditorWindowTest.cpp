@@ -19,6 +19,7 @@
 #include <cairo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -436,6 +437,30 @@ TEST_F(EditorWindow, SpeakerDiagramNumbersTheSpeakersOfEveryLayoutInOutputOrder)
     EXPECT_TRUE(diagram->isDirty());
     dispatch(effEditIdle);
     EXPECT_GT(frame->getDrawCount(), draws);
+}
+
+TEST_F(EditorWindow, EveryDecoderNameLeavesAMarginInTheLayoutBox) {
+    ASSERT_EQ(dispatch(effEditOpen), 1);
+    CFrame* frame = editor->getCFrame();
+    const CRect box = editor->getDisplay(3)->getViewSize();
+    for (int slot = 0; slot < kDecListSize; ++slot) {
+        effect->setParameter(effect, 3, float(slot) / 6.0f);
+        dispatch(effEditIdle);
+        // The white text's columns: any pixel clearly lighter than the dark box.
+        int first = box.right, last = box.left - 1;
+        for (int px = box.left; px < box.right; ++px)
+            for (int py = box.top + 1; py < box.bottom - 1; ++py) {
+                CColor c;
+                frame->getPixel(px, py, c);
+                if (std::min({c.red, c.green, c.blue}) > 110) {
+                    first = std::min(first, px);
+                    last = std::max(last, px);
+                }
+            }
+        ASSERT_LE(first, last) << shown(3) << ": no text drawn";
+        EXPECT_GE(first - box.left, 4) << shown(3);
+        EXPECT_GE(box.right - 1 - last, 4) << shown(3);
+    }
 }
 
 TEST(DisplayConversions, TextsOfTheEditor) {
