@@ -43,9 +43,12 @@ void KivSpeakerDiagram::setLayoutValue(float normalised) {
     if (shown && next == decoder) return;
     shown = true;
     decoder = next;
-    const auto layout = speakerLayoutOf(decoder);
-    speakers = layout ? layout->speakers : std::vector<SpeakerDirection>();
     setDirty();
+}
+
+std::vector<SpeakerDirection> KivSpeakerDiagram::getSpeakers() const {
+    const auto layout = speakerLayoutOf(decoder);
+    return layout ? layout->speakers : std::vector<SpeakerDirection>();
 }
 
 void KivSpeakerDiagram::markerCentre(const SpeakerDirection& direction, double& x, double& y) {
@@ -58,6 +61,7 @@ void KivSpeakerDiagram::markerCentre(const SpeakerDirection& direction, double& 
 
 void KivSpeakerDiagram::draw(CDrawContext* context) {
     setDirty(false);
+    const std::vector<SpeakerDirection> speakers = getSpeakers();
     cairo_t* cr = context->getCairo();
     for (std::size_t k = 0; k < speakers.size(); ++k) {
         double x = 0, y = 0;

@@ -3,7 +3,7 @@
 // to the left), each numbered with its output, 1 to N. Speakers above the listener sit on
 // an inner ring as filled markers; speakers below it are hollow markers on the outer ring;
 // speakers at ear height are filled markers on the outer ring. The view is dirty only
-// when the decoder changes. It takes no mouse events.
+// when the decoder changes; setting the layout allocates nothing. It takes no mouse events.
 #pragma once
 
 #include "engine/DecShape.h"
@@ -32,7 +32,9 @@ public:
     // dirty only when that decoder is not the one shown.
     void setLayoutValue(float normalised);
     DecShape getDecoder() const { return decoder; }
-    const std::vector<SpeakerDirection>& getSpeakers() const { return speakers; }
+    // The speakers of that decoder in output order (the view looks them up as it draws:
+    // a host may set the layout where nothing may be allocated).
+    std::vector<SpeakerDirection> getSpeakers() const;
 
     // Where the marker of a speaker in that direction is centred (frame pixels).
     static void markerCentre(const SpeakerDirection& direction, double& x, double& y);
@@ -48,7 +50,6 @@ private:
     const DecShape* decList;
     DecShape decoder;
     bool shown = false; // a decoder was set at least once
-    std::vector<SpeakerDirection> speakers;
 };
 
 } // namespace VSTGUI
