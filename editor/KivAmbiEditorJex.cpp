@@ -2,7 +2,9 @@
 
 #include "editor/DisplayConversions.h"
 #include "editor/KivAnimKnob.h"
+#include "editor/KivSpeakerDiagram.h"
 #include "host/AudioEffect.h"
+#include "plugins/DecList.h"
 #include "toolkit/CBitmap.h"
 #include "toolkit/CFontDesc.h"
 #include "toolkit/CFrame.h"
@@ -101,7 +103,8 @@ bool KivAmbiEditorJex::open(void* parentWindow) {
     for (int tag : {0, 1, 2, 5, 4, 6, 3}) {
         auto* shown = new CParamDisplay(kLayout[tag].display, nullptr, 0);
         if (tag == 3) {
-            shown->setFont(kNormalFontSmall);
+            // The longest decoder name keeps a few pixels of margin on both sides.
+            shown->setFont(kNormalFontSmaller);
             shown->setFontColor(kWhiteCColor);
             shown->setBackColor(kNameBox);
         } else {
@@ -136,6 +139,11 @@ bool KivAmbiEditorJex::open(void* parentWindow) {
         display[tag] = shown;
     }
 
+    // The bundle's decoder list is the one its .so (or test) defines.
+    diagram = new KivSpeakerDiagram(KivSpeakerDiagram::area(), DecList);
+    showLayout();
+    cframe->addView(diagram);
+
     // Every open starts in circular mode, whatever the host chose before.
     setKnobMode(0);
 
@@ -152,6 +160,7 @@ void KivAmbiEditorJex::deleteFrame() {
     CFrame* closing = cframe;
     cframe = nullptr;
     frame = nullptr;
+    diagram = nullptr;
     delete closing;
 }
 
@@ -174,7 +183,12 @@ void KivAmbiEditorJex::showPendingParameters() {
 
 void KivAmbiEditorJex::showParameter(int index) {
     if (CControl* control = getControl(index)) control->setValue(effect->getParameter(index));
-    if (CParamDisplay* shown = display[index]) shown->setValue(effect->getParameter(index));
+    if (CParamDisplay* shown = getDisplay(index)) shown->setValue(effect->getParameter(index));
+    if (index == kLayoutTag) showLayout();
+}
+
+void KivAmbiEditorJex::showLayout() {
+    if (diagram) diagram->setLayoutValue(effect->getParameter(kLayoutTag));
 }
 
 CControl* KivAmbiEditorJex::getControl(int tag) const {

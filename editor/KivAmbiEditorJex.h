@@ -1,8 +1,8 @@
 // The plug-in's editor window: the background picture, five film-strip knobs, two
-// multi-position switches and seven text displays, one control and one display per host
-// parameter (the parameter number is the tag of both). The controls drive the effect
-// through setParameterAutomated; every parameter change, from the host or the window, comes
-// back through setParameter and moves the control and the display of that parameter at the
+// multi-position switches, seven text displays and the speaker diagram of the layout, one control
+// and one display per host parameter (the parameter number is the tag of both). The controls drive
+// the effect through setParameterAutomated; every parameter change, from the host or the window,
+// comes back through setParameter and moves the control and the display of that parameter at the
 // next idle.
 //
 // Each bundle compiles its own copy: KIV_EDITOR_BACKGROUND is its background picture (131
@@ -36,6 +36,7 @@ class CFrame;
 class CHorizontalSwitch;
 class CParamDisplay;
 class KivAnimKnob;
+class KivSpeakerDiagram;
 } // namespace VSTGUI
 
 #ifdef KIV_EDITOR_IN_VSTGUI
@@ -49,12 +50,13 @@ public:
     static constexpr long kThreeWayStrip = 134;
     static constexpr long kSevenWayStrip = 135;
     static constexpr int kNumParams = 7;
+    static constexpr int kLayoutTag = 3;
 
     explicit KivAmbiEditorJex(AudioEffect* effect);
     ~KivAmbiEditorJex() override;
 
-    // Builds the frame and the fourteen views inside the host's X11 window (ptr), or in
-    // memory when it is null. Always true.
+    // Builds the frame, the fourteen views and the speaker diagram inside the host's X11 window
+    // (ptr), or in memory when it is null. Always true.
     bool open(void* parentWindow) override;
     void close() override;
     void idle() override;
@@ -70,11 +72,14 @@ public:
     VSTGUI::CFrame* getCFrame() const { return cframe; }
     VSTGUI::CControl* getControl(int tag) const;
     VSTGUI::CParamDisplay* getDisplay(int tag) const;
+    VSTGUI::KivSpeakerDiagram* getSpeakerDiagram() const { return cframe ? diagram : nullptr; }
 
 private:
     void deleteFrame();
     // Sets the control and the display of one parameter from the effect's value.
     void showParameter(int index);
+    // The speaker diagram of the decoder in use.
+    void showLayout();
     // The parameters marked by other threads since the last idle.
     void showPendingParameters();
 
@@ -86,6 +91,7 @@ private:
     VSTGUI::CHorizontalSwitch* switch6 = nullptr;
     VSTGUI::CHorizontalSwitch* switch3 = nullptr;
     VSTGUI::CParamDisplay* display[kNumParams] = {};
+    VSTGUI::KivSpeakerDiagram* diagram = nullptr;
     VSTGUI::CBitmap* background = nullptr;
     VSTGUI::CBitmap* knobStrip = nullptr;
     VSTGUI::CBitmap* threeWayStrip = nullptr;

@@ -90,17 +90,9 @@ void knobWell(cairo_t* cr, double l, double t) {
     cairo_pattern_destroy(p);
 }
 
-void speakerDot(cairo_t* cr, double x, double y, bool lit) {
-    cairo_arc(cr, x, y, 4, 0, 2 * kPi);
-    if (lit)
-        setColour(cr, kAccent, 0.9);
-    else
-        setColour(cr, kMuted, 0.6);
-    cairo_fill(cr);
-}
-
-// The picture in the middle: a listener inside the loudspeaker layout of the product.
-void layoutEmblem(cairo_t* cr, bool regular) {
+// The picture in the middle: a listener inside rings; the editor draws the loudspeakers
+// of the layout in use over it.
+void layoutEmblem(cairo_t* cr) {
     const double cx = 275, cy = 120, r = 52;
     cairo_set_line_width(cr, 1);
     for (double rr : {r, r * 0.66, r * 0.33}) {
@@ -116,18 +108,6 @@ void layoutEmblem(cairo_t* cr, bool regular) {
     cairo_line_to(cr, cx, cy - 10);
     cairo_line_to(cr, cx + 3, cy - 5);
     cairo_fill(cr);
-    if (regular) {
-        for (int i = 0; i < 8; ++i) {
-            const double a = i * kPi / 4;
-            speakerDot(cr, cx + r * std::sin(a), cy - r * std::cos(a), i % 2 == 0);
-        }
-    } else {
-        for (double deg : {0.0, 30.0, -30.0, 110.0, -110.0}) {
-            const double a = deg * kPi / 180;
-            speakerDot(cr, cx - r * std::sin(a), cy - r * std::cos(a), true);
-        }
-    }
-    // Front marker.
 }
 
 bool background(const std::string& dir, int number, bool regular) {
@@ -161,7 +141,7 @@ bool background(const std::string& dir, int number, bool regular) {
     cairo_arc(cr, 275, 118, 62, 0, 2 * kPi);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
     cairo_fill(cr);
-    layoutEmblem(cr, regular);
+    layoutEmblem(cr);
     text(cr, "KIVTONE", 550, 250, 10, kAccent, Align::Right, true);
 
     // Knob wells, then the labels: left column, right column, layout.

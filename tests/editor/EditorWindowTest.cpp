@@ -4,8 +4,11 @@
 #include "editor/DisplayConversions.h"
 #include "editor/KivAmbiEditorJex.h"
 #include "editor/KivAnimKnob.h"
+#include "editor/KivSpeakerDiagram.h"
 #include "host/VstOpcodes.h"
+#include "plugins/DecList.h"
 #include "plugins/KivAmbiDecEdit.h"
+#include "plugins/SpeakerLayout.h"
 #include "toolkit/CButtonState.h"
 #include "toolkit/CFrame.h"
 #include "toolkit/CHorizontalSwitch.h"
@@ -16,7 +19,9 @@
 #include <cairo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <thread>
@@ -77,6 +82,12 @@ protected:
         return effect->dispatcher(effect, opcode, index, value, ptr, 0.0f);
     }
     std::string shown(int tag) { return editor->getDisplay(tag)->getDisplayText(); }
+    // The open window with the decoder of a slot, kept in the build tree to be looked at.
+    void writeDiagram(int slot) {
+        const std::string path = std::string(KIV_SNAPSHOT_DIR) + "/" + kBundleName + "-layout" +
+                                 std::to_string(slot) + ".png";
+        EXPECT_TRUE(editor->getCFrame()->writePng(path.c_str()));
+    }
     std::string hostDisplay(int tag) {
         char text[256] = {};
         dispatch(effGetParamDisplay, tag, 0, text);
@@ -126,7 +137,7 @@ TEST_F(EditorWindow, ClosedEditorHasTheBackgroundsSizeAndIgnoresChanges) {
 TEST_F(EditorWindow, OpenShowsProgramZero) {
     ASSERT_EQ(dispatch(effEditOpen), 1); // no parent window: drawn in memory
     ASSERT_NE(editor->getCFrame(), nullptr);
-    EXPECT_EQ(editor->getCFrame()->getNbViews(), 14);
+    EXPECT_EQ(editor->getCFrame()->getNbViews(), 15);
     for (int tag = 0; tag < 7; ++tag) {
         EXPECT_EQ(shown(tag), kProgram0Texts[tag]) << "display " << tag;
         EXPECT_EQ(editor->getControl(tag)->getTag(), tag);
@@ -271,7 +282,7 @@ TEST_F(EditorWindow, CloseAndReopenRebuildFromTheEffectAndResetTheKnobMode) {
     (void)first;
     // A second open without a close replaces the window instead of orphaning it.
     ASSERT_EQ(dispatch(effEditOpen), 1);
-    EXPECT_EQ(editor->getCFrame()->getNbViews(), 14);
+    EXPECT_EQ(editor->getCFrame()->getNbViews(), 15);
     expectViewsFollowEffect();
 }
 
@@ -318,6 +329,138 @@ TEST_F(EditorWindow, SnapshotDrawsTheWindowWithoutDisturbingIt) {
     EXPECT_EQ(
         effect->dispatcher(effect, effVendorSpecific, 1, 0, const_cast<char*>(path.c_str()), 0.0f),
         0);
+}
+
+// The artwork's amber, as the markers show it (ring and fill), antialiased edges aside.
+bool amber(const CColor& c) {
+    return c.red > 200 && c.green > 130 && c.green < 200 && c.blue < 110;
+}
+
+int amberPixelsWithin(CFrame* frame, double x, double y, double radius) {
+    int count = 0;
+    for (int py = int(y - radius) - 1; py <= int(y + radius) + 1; ++py)
+        for (int px = int(x - radius) - 1; px <= int(x + radius) + 1; ++px) {
+            CColor c;
+            if (std::hypot(px + 0.5 - x, py + 0.5 - y) <= radius && frame->getPixel(px, py, c) &&
+                amber(c))
+                ++count;
+        }
+    return count;
+}
+
+TEST_F(EditorWindow, SpeakerDiagramNumbersTheSpeakersOfEveryLayoutInOutputOrder) {
+    ASSERT_EQ(dispatch(effEditOpen), 1);
+    CFrame* frame = editor->getCFrame();
+    KivSpeakerDiagram* diagram = editor->getSpeakerDiagram();
+    ASSERT_NE(diagram, nullptr);
+    EXPECT_FALSE(diagram->getMouseEnabled());
+    // Every speaker position of every layout either bundle offers.
+    std::vector<SpeakerDirection> everywhere;
+    for (int shape = 0; shape < kNumDecShapes; ++shape)
+        if (const auto layout = speakerLayoutOf(shape))
+            everywhere.insert(everywhere.end(), layout->speakers.begin(), layout->speakers.end());
+    ASSERT_GE(everywhere.size(), 40u);
+
+    for (int slot = 0; slot < kDecListSize; ++slot) {
+        effect->setParameter(effect, 3, float(slot) / 6.0f);
+        dispatch(effEditIdle);
+        EXPECT_FALSE(diagram->isDirty());
+        ASSERT_EQ(diagram->getDecoder(), DecList[slot]);
+        const auto layout = speakerLayoutOf(DecList[slot]);
+        ASSERT_TRUE(layout) << "slot " << slot;
+        const std::vector<SpeakerDirection>& speakers = layout->speakers;
+        ASSERT_EQ(diagram->getSpeakers().size(), speakers.size());
+        writeDiagram(slot);
+        std::vector<std::vector<bool>> numbers;
+        for (std::size_t k = 0; k < speakers.size(); ++k) {
+            double x = 0, y = 0;
+            KivSpeakerDiagram::markerCentre(speakers[k], x, y);
+            const std::string what =
+                "slot " + std::to_string(slot) + ", output " + std::to_string(k + 1);
+            // The marker's ring is amber whatever the speaker's height.
+            EXPECT_GE(amberPixelsWithin(frame, x, y, 8.0) - amberPixelsWithin(frame, x, y, 5.5), 20)
+                << what;
+            // Filled at and above ear height (the disc is amber but for the number), hollow
+            // below (only the number is).
+            const int disc = amberPixelsWithin(frame, x, y, 5.0);
+            if (KivSpeakerDiagram::isLowered(speakers[k])) {
+                EXPECT_LE(disc, 25) << what;
+            } else {
+                EXPECT_GE(disc, 45) << what;
+            }
+            // The number: ink of another colour than the marker inside its box.
+            std::vector<bool> ink;
+            int inked = 0;
+            for (int py = int(std::lround(y)) - 4; py <= int(std::lround(y)) + 4; ++py)
+                for (int px = int(std::lround(x)) - 3; px <= int(std::lround(x)) + 3; ++px) {
+                    CColor c;
+                    frame->getPixel(px, py, c);
+                    const bool differs = amber(c) == !KivSpeakerDiagram::isLowered(speakers[k]);
+                    ink.push_back(!differs);
+                    inked += differs ? 0 : 1;
+                }
+            EXPECT_GE(inked, 4) << what << ": its number is drawn";
+            numbers.push_back(ink);
+        }
+        // Outputs 1 and 2 carry different numbers (both filled in every layout).
+        if (!KivSpeakerDiagram::isLowered(speakers[0]) &&
+            !KivSpeakerDiagram::isLowered(speakers[1])) {
+            EXPECT_NE(numbers[0], numbers[1]) << "slot " << slot;
+        }
+        // Nothing where this layout has no speaker.
+        for (const SpeakerDirection& other : everywhere) {
+            double ox = 0, oy = 0;
+            KivSpeakerDiagram::markerCentre(other, ox, oy);
+            bool near = false;
+            for (const SpeakerDirection& own : speakers) {
+                double x = 0, y = 0;
+                KivSpeakerDiagram::markerCentre(own, x, y);
+                near =
+                    near || std::hypot(x - ox, y - oy) < 2 * KivSpeakerDiagram::kMarkerRadius + 2;
+            }
+            if (!near) {
+                EXPECT_EQ(amberPixelsWithin(frame, ox, oy, 5.0), 0)
+                    << "slot " << slot << ": a marker at " << other.azimuthDeg << "/"
+                    << other.elevationDeg;
+            }
+        }
+    }
+
+    // Only a new decoder makes the diagram dirty.
+    effect->setParameter(effect, 3, 0.0f);
+    dispatch(effEditIdle);
+    const long draws = frame->getDrawCount();
+    effect->setParameter(effect, 3, 0.01f); // the same slot
+    effect->setParameter(effect, 2, 0.3f);
+    EXPECT_FALSE(diagram->isDirty());
+    effect->setParameter(effect, 3, 1.0f);
+    EXPECT_TRUE(diagram->isDirty());
+    dispatch(effEditIdle);
+    EXPECT_GT(frame->getDrawCount(), draws);
+}
+
+TEST_F(EditorWindow, EveryDecoderNameLeavesAMarginInTheLayoutBox) {
+    ASSERT_EQ(dispatch(effEditOpen), 1);
+    CFrame* frame = editor->getCFrame();
+    const CRect box = editor->getDisplay(3)->getViewSize();
+    for (int slot = 0; slot < kDecListSize; ++slot) {
+        effect->setParameter(effect, 3, float(slot) / 6.0f);
+        dispatch(effEditIdle);
+        // The white text's columns: any pixel clearly lighter than the dark box.
+        int first = box.right, last = box.left - 1;
+        for (int px = box.left; px < box.right; ++px)
+            for (int py = box.top + 1; py < box.bottom - 1; ++py) {
+                CColor c;
+                frame->getPixel(px, py, c);
+                if (std::min({c.red, c.green, c.blue}) > 110) {
+                    first = std::min(first, px);
+                    last = std::max(last, px);
+                }
+            }
+        ASSERT_LE(first, last) << shown(3) << ": no text drawn";
+        EXPECT_GE(first - box.left, 4) << shown(3);
+        EXPECT_GE(box.right - 1 - last, 4) << shown(3);
+    }
 }
 
 TEST(DisplayConversions, TextsOfTheEditor) {

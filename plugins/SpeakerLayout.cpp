@@ -1,6 +1,4 @@
-#include "tools/ambidec/SpeakerLayout.h"
-
-namespace kiv::ambidec {
+#include "plugins/SpeakerLayout.h"
 
 namespace {
 
@@ -20,35 +18,35 @@ std::vector<SpeakerDirection> itu(bool centre) {
 
 } // namespace
 
-std::optional<SpeakerLayout> speakerLayoutOf(int decoderNumber) {
-    switch (decoderNumber) {
-    case 0:
+std::optional<SpeakerLayout> speakerLayoutOf(DecShape decoder) {
+    switch (decoder) {
+    case QuadSquare:
         return SpeakerLayout{"square", {{45, 0}, {315, 0}, {135, 0}, {225, 0}}, false};
-    case 1:
-    case 2:
-    case 12:
-    case 14:
+    case ItuFullRangeV1:
+    case ItuFullRangeV2:
+    case ItuHFOptimisedV1:
+    case ItuFullRangeV4:
         return SpeakerLayout{"ITU 5.0, four speakers (centre silent)", itu(false), false};
-    case 10:
-    case 11:
-    case 13:
+    case ItuLFOptimisedV1:
+    case ItuLFOptimisedV2:
+    case ItuFullRangeV3:
         return SpeakerLayout{"ITU 5.0, five speakers", itu(true), false};
-    case 3:
+    case HexagonWithCF:
         return SpeakerLayout{"regular hexagon, speaker ahead", ring(6, 0), false};
-    case 4:
+    case HexagonWithoutCF:
         return SpeakerLayout{"regular hexagon, pair ahead", ring(6, 30), false};
-    case 5:
+    case OctagonWithCF:
         return SpeakerLayout{"regular octagon, speaker ahead", ring(8, 0), false};
-    case 6:
+    case OctagonWithoutCF:
         return SpeakerLayout{"regular octagon, pair ahead", ring(8, 22.5), false};
-    case 7: {
+    case Cube8: {
         std::vector<SpeakerDirection> speakers;
         for (double elevation : {kCubeElevationDeg, -kCubeElevationDeg})
             for (double azimuth : {45.0, 135.0, 225.0, 315.0})
                 speakers.push_back({azimuth, elevation});
         return SpeakerLayout{"cube, two squares at \u00B135.2\u00B0", speakers, true};
     }
-    case 8:
+    case Octahedron:
         return SpeakerLayout{
             "octahedron", {{0, 45}, {180, 45}, {90, 0}, {-90, 0}, {0, -45}, {180, -45}}, true};
     default:
@@ -56,4 +54,7 @@ std::optional<SpeakerLayout> speakerLayoutOf(int decoderNumber) {
     }
 }
 
-} // namespace kiv::ambidec
+std::optional<SpeakerLayout> speakerLayoutOf(int decoderNumber) {
+    if (decoderNumber < 0 || decoderNumber >= kNumDecShapes) return std::nullopt;
+    return speakerLayoutOf(static_cast<DecShape>(decoderNumber));
+}

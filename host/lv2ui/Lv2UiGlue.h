@@ -1,0 +1,38 @@
+// The editor window as an LV2 X11 UI. The UI keeps a parameter model of its own: an
+// instance of the bundle's effect class with its editor, never the DSP instance (the host
+// may run the UI in another process). The host's port values reach the model through
+// setParameter (nothing is echoed back); the editor's edits come out of the model as host
+// calls, which the glue turns into port writes (physical values) and touch gestures. The
+// editor opens inside the host's ui:parent window, or in a top-level window of its own,
+// and draws only in the host's idle calls (ui:idleInterface). User-interface thread only.
+//
+// Each bundle's lv2ui_descriptor fills an LV2UI_Descriptor with its URI, an instantiate
+// that calls instantiateUi with its UiFace, and the functions below.
+#pragma once
+
+#include <lv2/ui/ui.h>
+
+#include "host/VstRecords.h"
+
+class AudioEffect;
+struct ProductDescription;
+
+namespace kiv::lv2ui {
+
+struct UiFace {
+    const ProductDescription* product;
+    // The bundle's effect class with its editor, calling the host through audioMaster.
+    AudioEffect* (*createEffect)(audioMasterCallback audioMaster);
+};
+
+// Null when the plug-in URI is not the product's, or when no window can be opened.
+LV2UI_Handle instantiateUi(const UiFace& face, const char* pluginUri,
+                           LV2UI_Write_Function writeFunction, LV2UI_Controller controller,
+                           LV2UI_Widget* widget, const LV2_Feature* const* features);
+void cleanupUi(LV2UI_Handle handle);
+void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t bufferSize, uint32_t format,
+               const void* buffer);
+// ui:idleInterface; null for anything else.
+const void* extensionData(const char* uri);
+
+} // namespace kiv::lv2ui

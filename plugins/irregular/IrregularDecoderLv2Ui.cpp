@@ -1,0 +1,30 @@
+// IrregularDecoder's editor window as an LV2 UI.
+#include "editor/KivAmbiEditorJex.h"
+#include "host/lv2ui/Lv2UiGlue.h"
+#include "plugins/KivAmbiDecEdit.h"
+#include "plugins/ProductDescription.h"
+#include "plugins/irregular/KivAmbiDec.h"
+
+namespace {
+
+AudioEffect* createEffect(audioMasterCallback audioMaster) {
+    return new KivAmbiDecEdit<KivAmbiDec, KivAmbiEditorJex>(audioMaster);
+}
+
+const kiv::lv2ui::UiFace kFace{&kIrregularDecoderProduct, &createEffect};
+
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*,
+                         LV2UI_Write_Function write, LV2UI_Controller controller,
+                         LV2UI_Widget* widget, const LV2_Feature* const* features) {
+    return kiv::lv2ui::instantiateUi(kFace, pluginUri, write, controller, widget, features);
+}
+
+const LV2UI_Descriptor kDescriptor = {"urn:kivtone:IrregularDecoder:ui", &instantiate,
+                                      &kiv::lv2ui::cleanupUi, &kiv::lv2ui::portEvent,
+                                      &kiv::lv2ui::extensionData};
+
+} // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+    return index == 0 ? &kDescriptor : nullptr;
+}
