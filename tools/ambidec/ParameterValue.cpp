@@ -49,12 +49,13 @@ std::string trimmed(const std::string& text) {
 
 [[noreturn]] void unreadable(const std::string& name, const std::string& text,
                              const std::string& expected) {
-    throw ToolError(name + ": cannot read '" + text + "' (expected " + expected + ")");
+    throw ToolError(name + ": cannot read '" + text + "' (expected " + expected + ")",
+                    ToolError::kUsage);
 }
 
 [[noreturn]] void outOfRange(const std::string& name, const std::string& text,
                              const std::string& range) {
-    throw ToolError(name + ": '" + text + "' is out of range (" + range + ")");
+    throw ToolError(name + ": '" + text + "' is out of range (" + range + ")", ToolError::kUsage);
 }
 
 float normalised(const std::string& name, const std::string& text, double value) {
@@ -116,7 +117,8 @@ int findParameter(const std::string& key, const std::vector<std::string>& names)
         if (*number >= 0 && *number < static_cast<long>(names.size()))
             return static_cast<int>(*number);
         throw ToolError("unknown parameter " + key + " (parameters are 0 to " +
-                        std::to_string(names.size() - 1) + ")");
+                            std::to_string(names.size() - 1) + ")",
+                        ToolError::kUsage);
     }
     const std::string wanted = lower(withoutBlanks(key));
     std::string known;
@@ -124,7 +126,7 @@ int findParameter(const std::string& key, const std::vector<std::string>& names)
         if (lower(withoutBlanks(names[i])) == wanted) return static_cast<int>(i);
         known += (i ? ", " : "") + withoutBlanks(names[i]);
     }
-    throw ToolError("unknown parameter '" + key + "' (known: " + known + ")");
+    throw ToolError("unknown parameter '" + key + "' (known: " + known + ")", ToolError::kUsage);
 }
 
 float parseParameterValue(ParameterUnit unit, const std::string& typed,

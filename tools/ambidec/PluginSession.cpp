@@ -22,9 +22,26 @@ std::string trimmedText(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+bool matchesProgramName(const std::string& given, const std::string& hostName,
+                        const std::string& fullName) {
+    if (given == hostName || foldName(given) == foldName(hostName)) return true;
+    // The factory name the host sees cut to its first 23 characters.
+    return !fullName.empty() && fullName.compare(0, hostName.size(), hostName) == 0 &&
+           (given == fullName || foldName(given) == foldName(fullName));
+}
+
+std::vector<std::string> fullProgramNames(PluginSession& plugin) {
+    // The host interface shows only 23 characters of a program's name, and the plug-ins
+    // publish their full names nowhere else yet: empty names, so that only the names the
+    // host sees are taken. This is the one place where full names are to be supplied.
+    return std::vector<std::string>(static_cast<std::size_t>(plugin.programCount()));
+}
+
 PluginSession::PluginSession(const std::string& bundle) : bundle_(bundle) {
     std::string error;
-    library_ = vsthost::PluginLibrary::open(bundle, error);
+    // A name without a slash is a file here, not a library to search for on the path.
+    const std::string path = bundle.find('/') == std::string::npos ? "./" + bundle : bundle;
+    library_ = vsthost::PluginLibrary::open(path, error);
     if (!library_) throw ToolError(error);
     instance_ = vsthost::PluginInstance::create(*library_, error);
     if (!instance_) throw ToolError(error);
@@ -45,6 +62,10 @@ std::string PluginSession::name() const {
     const auto dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0) name.erase(dot);
     return name;
+}
+
+int PluginSession::programCount() const {
+    return instance_->effect()->numPrograms;
 }
 
 int PluginSession::inputs() const {
@@ -90,21 +111,26 @@ std::vector<std::string> PluginSession::outputLabels() {
 int PluginSession::selectProgram(const std::string& which) {
     const int count = instance_->effect()->numPrograms;
     int chosen = -1;
+    std::string hint;
     if (const auto number = parseInteger(which)) {
         if (*number >= 0 && *number < count) chosen = static_cast<int>(*number);
     } else {
-        // Program names hold 23 characters: a longer factory name is known by its first 23.
-        const std::string typed = which.substr(0, kProgramNameCharacters);
         const auto names = programNames();
+        const auto fullNames = fullProgramNames(*this);
         for (int i = 0; i < count && chosen < 0; ++i)
-            if (names[i] == typed) chosen = i;
-        for (int i = 0; i < count && chosen < 0; ++i)
-            if (foldName(names[i]) == foldName(typed)) chosen = i;
+            if (matchesProgramName(which, names[i], fullNames[i])) chosen = i;
+        // A longer name whose start is a name cut to 23 characters: say what the host sees.
+        for (int i = 0; i < count && chosen < 0 && hint.empty(); ++i)
+            if (names[i].size() == kProgramNameCharacters && which.size() > names[i].size() &&
+                foldName(which.substr(0, names[i].size())) == foldName(names[i]))
+                hint = "; the plug-in shows program " + std::to_string(i) + " as '" + names[i] +
+                       "'";
     }
     if (chosen < 0)
         throw ToolError(name() + ": unknown program '" + which + "' (programs are 0 to " +
-                        std::to_string(count - 1) + " or their names; ambidec info " + bundle_ +
-                        " lists them)");
+                            std::to_string(count - 1) + " or their names; ambidec info " +
+                            bundle_ + " lists them)" + hint,
+                        ToolError::kUsage);
     instance_->dispatch(effSetProgram, 0, chosen);
     return chosen;
 }
@@ -133,7 +159,9 @@ std::vector<AppliedSetting> PluginSession::applySettings(const std::vector<std::
         const std::string key = setting.substr(0, equals);
         const std::string text = setting.substr(equals + 1);
         const int index = findParameter(key, names);
-        if (index > 6) throw ToolError("parameter " + std::to_string(index) + " has no known unit");
+        if (index > 6)
+            throw ToolError("parameter " + std::to_string(index) + " has no known unit",
+                            ToolError::kUsage);
         const ParameterUnit unit = unitOfParameter(index);
         const float value = parseParameterValue(
             unit, text, names[index],
