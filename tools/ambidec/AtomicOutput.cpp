@@ -26,10 +26,9 @@ volatile std::sig_atomic_t pendingInUse[kSlots];
 
 // Every signal whose default action ends the process, except SIGKILL and SIGSTOP which
 // cannot be caught. The last ones are faults: the handler returns and lets them recur.
-constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGPIPE, SIGALRM,
-                                  SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
-                                  SIGABRT, SIGSEGV, SIGBUS,    SIGFPE,  SIGILL,  SIGTRAP,
-                                  SIGSYS};
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
+                                  SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGABRT, SIGSEGV,
+                                  SIGBUS,  SIGFPE,    SIGILL,  SIGTRAP, SIGSYS};
 constexpr int kSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
 struct sigaction previousAction[kSignalCount];
 

@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -43,7 +43,6 @@ std::string directionText(const SpeakerDirection& d) {
         std::snprintf(text, sizeof text, "%g\u00B0", az);
     return text;
 }
-
 
 void drawSpeakerLegend(PlotCanvas& canvas, double x, double y, double width,
                        const DecoderAnalysis& analysis, const PlotTexts& texts) {
@@ -145,7 +144,8 @@ std::string describeSeries(const std::string& name, const SeriesSummary& s, bool
     std::string line = text;
     if (std::isfinite(s.largestErrorDeg))
         std::snprintf(text, sizeof text,
-                      detailed ? ", largest direction error %.1f\u00B0" : " (largest error %.1f deg)",
+                      detailed ? ", largest direction error %.1f\u00B0"
+                               : " (largest error %.1f deg)",
                       s.largestErrorDeg);
     else
         std::snprintf(text, sizeof text, detailed ? ", no direction" : " (no direction)");
@@ -214,8 +214,7 @@ void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& an
         cairo_surface_write_to_png_stream(surface.get(), writeToFd, &sink);
     if (status != CAIRO_STATUS_SUCCESS)
         throw ToolError(path + ": cannot be written: " +
-                        (sink.error ? std::strerror(sink.error)
-                                    : cairo_status_to_string(status)));
+                        (sink.error ? std::strerror(sink.error) : cairo_status_to_string(status)));
 }
 
 } // namespace kiv::ambidec

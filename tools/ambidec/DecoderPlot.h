@@ -21,8 +21,8 @@ struct PlotTexts {
 // NaN when no azimuth has one. rV is undefined where the speakers give no pressure.
 struct SeriesSummary {
     double minimum, mean, maximum, largestErrorDeg;
-    int undefined = 0;  // azimuths without a magnitude
-    int figures = 0;    // azimuths in all
+    int undefined = 0; // azimuths without a magnitude
+    int figures = 0;   // azimuths in all
 };
 SeriesSummary summarise(const std::vector<DirectionFigure>& figures);
 

@@ -5,6 +5,9 @@
 #include "tools/ambidec/ParameterValue.h"
 #include "tools/ambidec/ToolError.h"
 
+#include <limits.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -39,8 +42,14 @@ std::vector<std::string> fullProgramNames(PluginSession& plugin) {
 
 PluginSession::PluginSession(const std::string& bundle) : bundle_(bundle) {
     std::string error;
-    // A name without a slash is a file here, not a library to search for on the path.
-    const std::string path = bundle.find('/') == std::string::npos ? "./" + bundle : bundle;
+    // A name without a slash is a file here, not a library to search for on the path; and
+    // the plug-in finds its bundle from the path it was loaded by, so that path is absolute.
+    std::string path = bundle;
+    if (!path.empty() && path.front() != '/') {
+        std::vector<char> cwd(PATH_MAX + 1);
+        path = (::getcwd(cwd.data(), cwd.size()) ? std::string(cwd.data()) : std::string(".")) +
+               "/" + bundle;
+    }
     library_ = vsthost::PluginLibrary::open(path, error);
     if (!library_) throw ToolError(error);
     instance_ = vsthost::PluginInstance::create(*library_, error);
@@ -123,13 +132,13 @@ int PluginSession::selectProgram(const std::string& which) {
         for (int i = 0; i < count && chosen < 0 && hint.empty(); ++i)
             if (names[i].size() == kProgramNameCharacters && which.size() > names[i].size() &&
                 foldName(which.substr(0, names[i].size())) == foldName(names[i]))
-                hint = "; the plug-in shows program " + std::to_string(i) + " as '" + names[i] +
-                       "'";
+                hint =
+                    "; the plug-in shows program " + std::to_string(i) + " as '" + names[i] + "'";
     }
     if (chosen < 0)
         throw ToolError(name() + ": unknown program '" + which + "' (programs are 0 to " +
-                            std::to_string(count - 1) + " or their names; ambidec info " +
-                            bundle_ + " lists them)" + hint,
+                            std::to_string(count - 1) + " or their names; ambidec info " + bundle_ +
+                            " lists them)" + hint,
                         ToolError::kUsage);
     instance_->dispatch(effSetProgram, 0, chosen);
     return chosen;

@@ -92,6 +92,7 @@ void renderCommand(const Command& command, std::ostream& report) {
     const auto applied = plugin.applySettings(command.settings);
 
     checkOutputSize(command.output, format, outputs, reader.frames());
+    checkOutputPlace(command.output, format);
     AtomicOutput output(command.output, command.force);
     SoundFileWriter writer(output.fd(), command.output, format, outputs, reader.sampleRate());
 
@@ -151,8 +152,9 @@ void renderCommand(const Command& command, std::ostream& report) {
                   fileChannelName(command.inputFormat, badInput.firstChannel) + ")";
     // Audio with NaN or infinity in it is misread by whatever reads it next: not kept.
     if (badOutput.count > 0)
-        throw ToolError(command.output + ": not written: " +
-                        counted(badOutput.count, "output sample") + " not finite (NaN or "
+        throw ToolError(command.output +
+                        ": not written: " + counted(badOutput.count, "output sample") +
+                        " not finite (NaN or "
                         "infinity)" +
                         (inputProblem.empty() ? "" : ", from " + inputProblem));
     writer.close();

@@ -20,8 +20,7 @@ void reportProgramAndSettings(std::ostream& report, PluginSession& plugin, int p
            << "\"\n";
     for (const AppliedSetting& setting : applied) {
         char line[256];
-        std::snprintf(line, sizeof line, "  set %s = %s (normalised %.6g)\n",
-                      setting.name.c_str(),
+        std::snprintf(line, sizeof line, "  set %s = %s (normalised %.6g)\n", setting.name.c_str(),
                       displayWithLabel(setting.display, setting.label).c_str(),
                       static_cast<double>(setting.value));
         report << line;

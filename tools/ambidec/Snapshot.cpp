@@ -23,8 +23,9 @@ namespace {
 class MemoryFile {
 public:
     MemoryFile() : fd_(::memfd_create("ambidec-snapshot", MFD_CLOEXEC)) {
-        if (fd_ < 0) throw ToolError(std::string("cannot make room for the picture: ") +
-                                     std::strerror(errno));
+        if (fd_ < 0)
+            throw ToolError(std::string("cannot make room for the picture: ") +
+                            std::strerror(errno));
     }
     ~MemoryFile() { ::close(fd_); }
     MemoryFile(const MemoryFile&) = delete;
@@ -58,8 +59,8 @@ void writeAll(int fd, const std::string& path, const std::vector<unsigned char>&
         const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0)
-            throw ToolError(path + ": cannot be written: " +
-                            std::strerror(written < 0 ? errno : ENOSPC));
+            throw ToolError(path +
+                            ": cannot be written: " + std::strerror(written < 0 ? errno : ENOSPC));
         done += static_cast<std::size_t>(written);
     }
 }

@@ -21,6 +21,11 @@ std::string seconds(double value) {
     return text;
 }
 
+std::string withoutFullStop(std::string text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
 // libsndfile's reason for a failed open, in words a user can act on.
 std::string openFailure() {
     const int code = sf_error(nullptr);
@@ -29,7 +34,7 @@ std::string openFailure() {
     case SF_ERR_UNRECOGNISED_FORMAT:
         return "not a sound file in a format libsndfile knows";
     case SF_ERR_SYSTEM:
-        return said.rfind("System error : ", 0) == 0 ? said.substr(15) : said;
+        return withoutFullStop(said.rfind("System error : ", 0) == 0 ? said.substr(15) : said);
     case SF_ERR_MALFORMED_FILE:
         return "its header is damaged (" + said + ")";
     case SF_ERR_UNSUPPORTED_ENCODING:
@@ -130,14 +135,14 @@ sf_count_t SoundFileReader::read(float* interleaved, sf_count_t frames) {
     if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR) {
         std::string why = sf_strerror(file_);
         if (why.rfind("Error : ", 0) == 0) why = why.substr(8);
-        while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
-        throw ToolError(path_ + ": cannot be read after " +
-                        seconds(static_cast<double>(read_ + got) / info_.samplerate) +
-                        (info_.frames > read_ + got && info_.frames < SF_COUNT_MAX / 2
-                             ? " of " + seconds(static_cast<double>(info_.frames) /
-                                                info_.samplerate)
-                             : std::string()) +
-                        ": " + why + " (the file is damaged or cut short)");
+        why = withoutFullStop(why);
+        throw ToolError(
+            path_ + ": cannot be read after " +
+            seconds(static_cast<double>(read_ + got) / info_.samplerate) +
+            (info_.frames > read_ + got && info_.frames < SF_COUNT_MAX / 2
+                 ? " of " + seconds(static_cast<double>(info_.frames) / info_.samplerate)
+                 : std::string()) +
+            ": " + why + " (the file is damaged or cut short)");
     }
     if (got > 0) read_ += got;
     return got;
@@ -159,8 +164,8 @@ std::string SoundFileReader::promisedButMissing() const {
         if (colon == std::string::npos || should == std::string::npos || should < colon) continue;
         long long claimed = 0, present = 0;
         if (std::sscanf(line.c_str() + colon + 3, "%lld", &claimed) != 1 ||
-            std::sscanf(line.c_str() + should + 11, "%lld", &present) != 1 ||
-            claimed <= present || present <= 0)
+            std::sscanf(line.c_str() + should + 11, "%lld", &present) != 1 || claimed <= present ||
+            present <= 0)
             continue;
         const auto first = line.find_first_not_of(' ');
         const std::string chunk = line.substr(first, colon - first);
@@ -214,6 +219,26 @@ void checkOutputSize(const std::string& path, int format, int channels, long lon
         tooLarge(path, *limit, format, channels, frames);
 }
 
+namespace {
+
+bool streamable(int format) {
+    const int major = format & SF_FORMAT_TYPEMASK;
+    return major == SF_FORMAT_FLAC || major == SF_FORMAT_OGG;
+}
+
+[[noreturn]] void notStreamable(const std::string& path) {
+    throw ToolError(path + ": is a pipe, and this format's header is finished at the end; "
+                           "name it .flac or .ogg to stream");
+}
+
+} // namespace
+
+void checkOutputPlace(const std::string& path, int format) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode) && !streamable(format))
+        notStreamable(path);
+}
+
 SoundFileWriter::SoundFileWriter(int fd, const std::string& path, int format, int channels,
                                  int sampleRate)
     : path_(path), format_(format), channels_(channels) {
@@ -227,9 +252,8 @@ SoundFileWriter::SoundFileWriter(int fd, const std::string& path, int format, in
     struct stat st {};
     const int major = format & SF_FORMAT_TYPEMASK;
     if (::fstat(fd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) &&
-        major != SF_FORMAT_FLAC && major != SF_FORMAT_OGG)
-        throw ToolError(path + ": is a pipe, and this format's header is finished at the end; "
-                               "name it .flac or .ogg to stream");
+        !streamable(format))
+        notStreamable(path);
     // Plain WAV counts its sizes in 32 bits: RF64, which stays plain WAV below 4 GiB.
     const bool wav = major == SF_FORMAT_WAV;
     if (wav) info.format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
@@ -256,7 +280,7 @@ void SoundFileWriter::write(const float* interleaved, sf_count_t frames) {
     if (sf_writef_float(file_, interleaved, frames) != frames) {
         std::string why = sf_strerror(file_);
         if (why.rfind("System error : ", 0) == 0) why = why.substr(15);
-        throw ToolError(path_ + ": cannot be written: " + why);
+        throw ToolError(path_ + ": cannot be written: " + withoutFullStop(why));
     }
     written_ += frames;
 }
@@ -265,7 +289,7 @@ void SoundFileWriter::close() {
     SNDFILE* file = file_;
     file_ = nullptr;
     if (sf_close(file) != 0)
-        throw ToolError(path_ + ": cannot be written: " + sf_strerror(nullptr));
+        throw ToolError(path_ + ": cannot be written: " + withoutFullStop(sf_strerror(nullptr)));
 }
 
 } // namespace kiv::ambidec

@@ -52,6 +52,10 @@ bool clipsAtFullScale(int format);
 // the message names the limit and the formats to use instead. frames < 0: not known.
 void checkOutputSize(const std::string& path, int format, int channels, long long frames);
 
+// Refuses, before the output is opened, a format that cannot be streamed into a FIFO when
+// the output is one (opening a FIFO waits for its reader).
+void checkOutputPlace(const std::string& path, int format);
+
 class SoundFileWriter {
 public:
     // Writes into the open descriptor fd (which stays open); path is for messages. A WAV

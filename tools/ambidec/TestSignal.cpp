@@ -69,6 +69,7 @@ void testSignalCommand(const Command& command, std::ostream& report) {
 
     const int format = outputFormatFor(command.output);
     checkOutputSize(command.output, format, settings.channels, signal.frames());
+    checkOutputPlace(command.output, format);
     AtomicOutput output(command.output, command.force);
     SoundFileWriter writer(output.fd(), command.output, format, settings.channels,
                            static_cast<int>(settings.sampleRateHz));
