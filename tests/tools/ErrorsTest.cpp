@@ -33,6 +33,8 @@ TEST(AmbidecErrors, OneLineNonZeroExitAndNoOutput) {
     ScratchDir dir;
     writeWav(dir / "four.wav", 4, 48000, silence(100, 4));
     writeWav(dir / "three.wav", 3, 48000, silence(100, 3));
+    writeWav(dir / "two.wav", 2, 48000, silence(100, 2));
+    writeWav(dir / "mono.wav", 1, 48000, silence(100, 1));
     std::ofstream(dir / "text.wav") << "no audio here";
     std::ofstream(dir / "broken.so") << "no library here";
     std::ofstream(dir / "taken.wav") << "keep me";
@@ -56,12 +58,12 @@ TEST(AmbidecErrors, OneLineNonZeroExitAndNoOutput) {
         {{"info", dir / "broken.so"}, dir / "broken.so: cannot be loaded: ", true, 1},
         {{"render", R, dir / "missing.wav", out}, dir / "missing.wav: cannot be read: ", true, 1},
         {{"render", R, dir / "text.wav", out}, dir / "text.wav: cannot be read: ", true, 1},
-        {{"render", R, dir / "three.wav", out},
-         dir / "three.wav: has 3 channels; RegularDecoder takes 4 (W, X, Y, Z)",
+        {{"render", R, dir / "two.wav", out},
+         dir / "two.wav: has 2 channels; RegularDecoder takes 3 or 4 (W, X, Y or W, X, Y, Z)",
          false,
          1},
-        {{"render", I, dir / "four.wav", out},
-         dir / "four.wav: has 4 channels; IrregularDecoder takes 3 (W, X, Y)",
+        {{"render", I, dir / "mono.wav", out},
+         dir / "mono.wav: has 1 channel; IrregularDecoder takes 3 or 4 (W, X, Y or W, X, Y, Z)",
          false,
          1},
         {{"render", I, dir / "three.wav", out, "--input", "ambix"},
@@ -72,43 +74,43 @@ TEST(AmbidecErrors, OneLineNonZeroExitAndNoOutput) {
          "RegularDecoder: unknown program '7' (programs are 0 to 6 or their names; ambidec info " +
              R + " lists them)",
          false,
-         1},
+         2},
         {{"plot", I, dir / "p.png", "--program", "Dodecagon"},
          "IrregularDecoder: unknown program 'Dodecagon' (programs are 0 to 6 or their names; "
          "ambidec info " +
              I + " lists them)",
          false,
-         1},
+         2},
         {{"render", R, dir / "four.wav", out, "--set", "Volume=1"},
          "unknown parameter 'Volume' (known: LowFPattern, HighFPattern, CutoffF, Layout, "
          "DistanceComp, EncodedSpeakerDistance(NFC), UseSpatialEQ)",
          false,
-         1},
+         2},
         {{"render", R, dir / "four.wav", out, "--set", "9=0.5"},
          "unknown parameter 9 (parameters are 0 to 6)",
          false,
-         1},
+         2},
         {{"render", R, dir / "four.wav", out, "--set", "CutoffF=2000Hz"},
          "Cut off F: '2000Hz' is out of range (50Hz to 1200Hz)",
          false,
-         1},
+         2},
         {{"render", R, dir / "four.wav", out, "--set", "2=1.5"},
          "Cut off F: '1.5' is out of range (normalised 0 to 1)",
          false,
-         1},
+         2},
         {{"render", R, dir / "four.wav", out, "--set", "DistanceComp=12m"},
          "Distance Comp: '12m' is out of range (0.5m to 8m, 8m meaning off)",
          false,
-         1},
+         2},
         {{"plot", R, dir / "p.png", "--set", "LowFPattern=3"},
          "Low F Pattern: '3' is out of range (ratio 0 to 2)",
          false,
-         1},
+         2},
         {{"render", R, dir / "four.wav", dir / "out.mp3"},
          dir / "out.mp3: unknown output format '.mp3' (use .wav, .w64, .rf64, .aiff, .caf, .flac "
                "or .ogg)",
          false,
-         1},
+         2},
         {{"render", R, dir / "four.wav", dir / "taken.wav"},
          dir / "taken.wav: already exists (use --force to replace it)",
          false,

@@ -223,7 +223,6 @@ TEST(BFormat, AmbiXFramesBecomeFuMaInputs) {
     const float file[] = {1.0f, 0.2f, 0.3f, 0.4f, -2.0f, -0.5f, 0.25f, 0.125f};
     float w[2], x[2], y[2], z[2];
     float* inputs[] = {w, x, y, z};
-    EXPECT_EQ(fileChannelsFor(InputFormat::AmbiX, 4), 4);
     splitToPluginInputs(file, 4, InputFormat::AmbiX, 2, inputs, 4);
     EXPECT_FLOAT_EQ(w[0], 1.0f / std::sqrt(2.0f));
     EXPECT_FLOAT_EQ(x[0], 0.4f);
@@ -235,8 +234,6 @@ TEST(BFormat, AmbiXFramesBecomeFuMaInputs) {
     EXPECT_FLOAT_EQ(z[1], 0.25f);
 
     // A 3-input plug-in takes W, X, Y and no Z, from a full first-order AmbiX file.
-    EXPECT_EQ(fileChannelsFor(InputFormat::AmbiX, 3), 4);
-    EXPECT_EQ(fileChannelsFor(InputFormat::FuMa, 3), 3);
     z[0] = 99.0f;
     splitToPluginInputs(file, 4, InputFormat::AmbiX, 1, inputs, 3);
     EXPECT_FLOAT_EQ(x[0], 0.4f);
@@ -247,4 +244,30 @@ TEST(BFormat, AmbiXFramesBecomeFuMaInputs) {
     EXPECT_EQ(w[1], 0.4f);
     EXPECT_EQ(x[1], 0.5f);
     EXPECT_EQ(y[1], 0.6f);
+
+    // W, X, Y into four inputs: Z silent. W, X, Y, Z into three: Z left out.
+    z[0] = z[1] = 99.0f;
+    splitToPluginInputs(fuma, 3, InputFormat::FuMa, 2, inputs, 4);
+    EXPECT_EQ(z[0], 0.0f);
+    EXPECT_EQ(z[1], 0.0f);
+    EXPECT_EQ(y[1], 0.6f);
+    const float fuma4[] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f};
+    z[1] = 99.0f;
+    splitToPluginInputs(fuma4, 4, InputFormat::FuMa, 2, inputs, 3);
+    EXPECT_EQ(w[1], 0.5f);
+    EXPECT_EQ(y[1], 0.7f);
+    EXPECT_EQ(z[1], 99.0f);
+}
+
+TEST(BFormat, AcceptedChannelCounts) {
+    const struct {
+        InputFormat format;
+        int channels;
+        bool accepted;
+    } cases[] = {{InputFormat::FuMa, 1, false}, {InputFormat::FuMa, 2, false},
+                 {InputFormat::FuMa, 3, true},  {InputFormat::FuMa, 4, true},
+                 {InputFormat::FuMa, 5, false}, {InputFormat::AmbiX, 3, false},
+                 {InputFormat::AmbiX, 4, true}, {InputFormat::AmbiX, 9, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(acceptsFileChannels(c.format, c.channels), c.accepted) << c.channels;
 }

@@ -95,7 +95,7 @@ TEST(ParameterValue, RefusesWithOneClearLine) {
             ADD_FAILURE() << kNames[p] << " = '" << c.text << "' was accepted";
         } catch (const ToolError& error) {
             EXPECT_EQ(std::string(error.what()), c.message);
-            EXPECT_EQ(error.status(), ToolError::kFailure);
+            EXPECT_EQ(error.status(), ToolError::kUsage); // what was typed cannot be used
         }
     }
 }

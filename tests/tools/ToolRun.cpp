@@ -26,7 +26,7 @@ std::string slurp(const std::string& path) {
 }
 
 pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
-            const std::string& err) {
+            const std::string& err, const std::string& cwd = "") {
     std::vector<std::string> words{kAmbidec};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -37,6 +37,7 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     pid_t pid = -1;
     if (posix_spawn(&pid, kAmbidec.c_str(), &actions, nullptr, argv.data(), environ) != 0)
         throw std::runtime_error("cannot start " + kAmbidec);
@@ -68,16 +69,21 @@ std::vector<std::string> ScratchDir::entries() const {
 }
 
 ToolResult runAmbidec(const std::vector<std::string>& arguments) {
+    return runAmbidecWith(arguments, "", "");
+}
+
+ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::string& cwd,
+                          const std::string& stdoutPath) {
     char pattern[] = "/tmp/ambidec-streams-XXXXXX";
     const std::string dir = ::mkdtemp(pattern);
-    const std::string out = dir + "/out", err = dir + "/err";
-    const pid_t pid = spawn(arguments, out, err);
+    const std::string out = stdoutPath.empty() ? dir + "/out" : stdoutPath, err = dir + "/err";
+    const pid_t pid = spawn(arguments, out, err, cwd);
     int status = 0;
     ::waitpid(pid, &status, 0);
     ToolResult result;
     if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.out = slurp(out);
+    if (stdoutPath.empty()) result.out = slurp(out);
     result.err = slurp(err);
     std::system(("rm -rf '" + dir + "'").c_str());
     return result;

@@ -36,6 +36,10 @@ struct ToolResult {
 
 // Runs ambidec with the arguments and waits for it.
 ToolResult runAmbidec(const std::vector<std::string>& arguments);
+// The same in the directory cwd (when not empty), with standard output going to stdoutPath
+// (when not empty; result.out stays empty then).
+ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::string& cwd,
+                          const std::string& stdoutPath);
 // Starts ambidec in the background; answers its process id. Output goes to /dev/null.
 int startAmbidec(const std::vector<std::string>& arguments);
 

@@ -15,15 +15,17 @@ BFormatGains encodePlaneWave(double azimuthRadians, double elevationRadians) {
             std::sin(azimuthRadians) * horizontal, std::sin(elevationRadians)};
 }
 
-int fileChannelsFor(InputFormat format, int pluginInputs) {
-    return format == InputFormat::AmbiX ? 4 : pluginInputs;
+bool acceptsFileChannels(InputFormat format, int fileChannels) {
+    return format == InputFormat::AmbiX ? fileChannels == 4
+                                        : fileChannels == 3 || fileChannels == 4;
 }
 
 void splitToPluginInputs(const float* interleaved, int fileChannels, InputFormat format,
                          long frames, float* const* inputs, int pluginInputs) {
     if (format == InputFormat::FuMa) {
         for (long i = 0; i < frames; ++i)
-            for (int c = 0; c < pluginInputs; ++c) inputs[c][i] = interleaved[i * fileChannels + c];
+            for (int c = 0; c < pluginInputs; ++c)
+                inputs[c][i] = c < fileChannels ? interleaved[i * fileChannels + c] : 0.0f;
         return;
     }
     const float w = static_cast<float>(kInverseSqrt2);

@@ -14,14 +14,14 @@ struct BFormatGains {
 // The channel gains of a plane wave of unit pressure arriving from a direction.
 BFormatGains encodePlaneWave(double azimuthRadians, double elevationRadians);
 
-// How many channels a file of this format must have to feed a plug-in with pluginInputs
-// inputs: FuMa files match the inputs; AmbiX files are full first order (4 channels), and a
-// 3-input plug-in ignores their Z.
-int fileChannelsFor(InputFormat format, int pluginInputs);
+// Whether a file with fileChannels channels holds first-order B-format of this format:
+// FuMa W, X, Y or W, X, Y, Z (3 or 4 channels); AmbiX ACN 0 to 3 (4 channels).
+bool acceptsFileChannels(InputFormat format, int fileChannels);
 
 // Splits frames of interleaved file samples into the plug-in's input channels, converting
 // AmbiX (ACN 0 to 3 = W, Y, Z, X with SN3D) to FuMa: W = ACN0 / sqrt 2, X = ACN3,
-// Y = ACN1, Z = ACN2. fileChannels must be fileChannelsFor(format, pluginInputs).
+// Y = ACN1, Z = ACN2. A file without Z feeds a silent Z; a plug-in without a Z input
+// ignores the file's. fileChannels must be accepted by acceptsFileChannels.
 void splitToPluginInputs(const float* interleaved, int fileChannels, InputFormat format,
                          long frames, float* const* inputs, int pluginInputs);
 

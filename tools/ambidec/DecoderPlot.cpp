@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -39,14 +41,6 @@ std::string directionText(const SpeakerDirection& d) {
                       d.elevationDeg > 0 ? "up" : "down");
     else
         std::snprintf(text, sizeof text, "%g\u00B0", az);
-    return text;
-}
-
-std::string summaryText(const std::string& name, const SeriesSummary& s) {
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "%s: magnitude %.3f to %.3f (mean %.3f), largest direction error %.1f\u00B0",
-                  name.c_str(), s.minimum, s.maximum, s.mean, s.largestErrorDeg);
     return text;
 }
 
@@ -82,11 +76,20 @@ void drawSpeakerLegend(PlotCanvas& canvas, double x, double y, double width,
                 14, kMutedInk);
 }
 
+struct PngSink {
+    int fd;
+    int error; // errno of a failed write
+};
+
 cairo_status_t writeToFd(void* closure, const unsigned char* data, unsigned int length) {
-    const int fd = *static_cast<int*>(closure);
+    auto& sink = *static_cast<PngSink*>(closure);
     while (length > 0) {
-        const ssize_t written = ::write(fd, data, length);
-        if (written <= 0) return CAIRO_STATUS_WRITE_ERROR;
+        const ssize_t written = ::write(sink.fd, data, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            sink.error = written < 0 ? errno : ENOSPC;
+            return CAIRO_STATUS_WRITE_ERROR;
+        }
         data += written;
         length -= static_cast<unsigned int>(written);
     }
@@ -98,23 +101,63 @@ cairo_status_t writeToFd(void* closure, const unsigned char* data, unsigned int 
 SeriesSummary summarise(const std::vector<DirectionFigure>& figures) {
     SeriesSummary s{std::numeric_limits<double>::infinity(), 0.0,
                     -std::numeric_limits<double>::infinity(), 0.0};
-    int count = 0;
+    int count = 0, directions = 0;
     for (const auto& f : figures) {
+        ++s.figures;
+        if (!std::isfinite(f.magnitude)) ++s.undefined;
         if (std::isfinite(f.magnitude)) {
             s.minimum = std::min(s.minimum, f.magnitude);
             s.maximum = std::max(s.maximum, f.magnitude);
             s.mean += f.magnitude;
             ++count;
         }
-        if (std::isfinite(f.azimuthErrorDeg))
+        if (std::isfinite(f.azimuthErrorDeg)) {
             s.largestErrorDeg = std::max(s.largestErrorDeg, std::fabs(f.azimuthErrorDeg));
+            ++directions;
+        }
     }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (directions == 0) s.largestErrorDeg = nan;
     if (count == 0) {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        return {nan, nan, nan, nan};
+        s.minimum = s.mean = s.maximum = nan;
+        return s;
     }
     s.mean /= count;
     return s;
+}
+
+std::string describeSeries(const std::string& name, const SeriesSummary& s, bool detailed) {
+    char text[256];
+    if (s.undefined == s.figures || !std::isfinite(s.minimum)) {
+        std::snprintf(text, sizeof text,
+                      detailed ? "%s: undefined at every azimuth: the speakers' signals add up to "
+                                 "no pressure"
+                               : "%s undefined at every azimuth (no pressure)",
+                      name.c_str());
+        return text;
+    }
+    if (detailed)
+        std::snprintf(text, sizeof text, "%s: magnitude %.3f to %.3f (mean %.3f)", name.c_str(),
+                      s.minimum, s.maximum, s.mean);
+    else
+        std::snprintf(text, sizeof text, "%s %.3f to %.3f", name.c_str(), s.minimum, s.maximum);
+    std::string line = text;
+    if (std::isfinite(s.largestErrorDeg))
+        std::snprintf(text, sizeof text,
+                      detailed ? ", largest direction error %.1f\u00B0"
+                               : " (largest error %.1f deg)",
+                      s.largestErrorDeg);
+    else
+        std::snprintf(text, sizeof text, detailed ? ", no direction" : " (no direction)");
+    line += text;
+    if (s.undefined > 0) {
+        std::snprintf(text, sizeof text,
+                      detailed ? "; undefined at %d of %d azimuths (no pressure)"
+                               : ", undefined at %d of %d azimuths",
+                      s.undefined, s.figures);
+        line += text;
+    }
+    return line;
 }
 
 void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& analysis,
@@ -160,16 +203,18 @@ void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& an
 
     drawSpeakerLegend(canvas, 50, 800, 1200, analysis, texts);
 
-    canvas.text(50, 990, summaryText(rV, summarise(analysis.velocity)), 15, kInk);
-    canvas.text(50, 1014, summaryText(rE, summarise(analysis.energy)), 15, kInk);
+    canvas.text(50, 990, describeSeries(rV, summarise(analysis.velocity), true), 15, kInk);
+    canvas.text(50, 1014, describeSeries(rE, summarise(analysis.energy), true), 15, kInk);
     canvas.line(50, 1036, kWidth - 50, 1036, kGrid, 1.0);
     canvas.text(50, 1060, texts.footer, 13, kMutedInk);
 
     cairo_surface_flush(surface.get());
-    int descriptor = fd;
-    if (cairo_surface_write_to_png_stream(surface.get(), writeToFd, &descriptor) !=
-        CAIRO_STATUS_SUCCESS)
-        throw ToolError(path + ": cannot be written");
+    PngSink sink{fd, 0};
+    const cairo_status_t status =
+        cairo_surface_write_to_png_stream(surface.get(), writeToFd, &sink);
+    if (status != CAIRO_STATUS_SUCCESS)
+        throw ToolError(path + ": cannot be written: " +
+                        (sink.error ? std::strerror(sink.error) : cairo_status_to_string(status)));
 }
 
 } // namespace kiv::ambidec

@@ -17,11 +17,19 @@ struct PlotTexts {
     std::string footer;
 };
 
-// The lowest, mean and highest finite magnitude of a series, and its largest |error|.
+// The lowest, mean and highest finite magnitude of a series, and its largest |error|;
+// NaN when no azimuth has one. rV is undefined where the speakers give no pressure.
 struct SeriesSummary {
     double minimum, mean, maximum, largestErrorDeg;
+    int undefined = 0; // azimuths without a magnitude
+    int figures = 0;   // azimuths in all
 };
 SeriesSummary summarise(const std::vector<DirectionFigure>& figures);
+
+// The summary in words, never "nan": "rV at 100 Hz 0.612 to 0.707 (largest error 3.2 deg)",
+// or "rV at 100 Hz undefined at every azimuth (no pressure)". detailed adds the mean and
+// the picture's wording.
+std::string describeSeries(const std::string& name, const SeriesSummary& s, bool detailed);
 
 // Writes the PNG to the open descriptor fd; path is for messages. Throws ToolError.
 void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& analysis,

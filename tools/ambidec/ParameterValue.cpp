@@ -1,5 +1,6 @@
 #include "tools/ambidec/ParameterValue.h"
 
+#include "plugins/ParameterTable.h"
 #include "tools/ambidec/NumberText.h"
 #include "tools/ambidec/ToolError.h"
 
@@ -10,10 +11,13 @@ namespace kiv::ambidec {
 
 namespace {
 
-constexpr double kMinCutoffHz = 50.0;
-constexpr double kCutoffSpanHz = 1150.0;
-constexpr double kMinDistanceMetres = 0.5;
-constexpr double kDistanceSpanMetres = 7.5;
+// The physical ranges, as the product description gives them.
+constexpr const ParameterRow& kCutoffRow = kParameters[kCutOffF];
+constexpr const ParameterRow& kDistanceRow = kParameters[kDistanceComp];
+constexpr double kMinCutoffHz = kCutoffRow.minimum;
+constexpr double kCutoffSpanHz = double{kCutoffRow.maximum} - kCutoffRow.minimum;
+constexpr double kMinDistanceMetres = kDistanceRow.minimum;
+constexpr double kDistanceSpanMetres = double{kDistanceRow.maximum} - kDistanceRow.minimum;
 
 std::string withoutBlanks(const std::string& text) {
     std::string out;
@@ -49,12 +53,13 @@ std::string trimmed(const std::string& text) {
 
 [[noreturn]] void unreadable(const std::string& name, const std::string& text,
                              const std::string& expected) {
-    throw ToolError(name + ": cannot read '" + text + "' (expected " + expected + ")");
+    throw ToolError(name + ": cannot read '" + text + "' (expected " + expected + ")",
+                    ToolError::kUsage);
 }
 
 [[noreturn]] void outOfRange(const std::string& name, const std::string& text,
                              const std::string& range) {
-    throw ToolError(name + ": '" + text + "' is out of range (" + range + ")");
+    throw ToolError(name + ": '" + text + "' is out of range (" + range + ")", ToolError::kUsage);
 }
 
 float normalised(const std::string& name, const std::string& text, double value) {
@@ -116,7 +121,8 @@ int findParameter(const std::string& key, const std::vector<std::string>& names)
         if (*number >= 0 && *number < static_cast<long>(names.size()))
             return static_cast<int>(*number);
         throw ToolError("unknown parameter " + key + " (parameters are 0 to " +
-                        std::to_string(names.size() - 1) + ")");
+                            std::to_string(names.size() - 1) + ")",
+                        ToolError::kUsage);
     }
     const std::string wanted = lower(withoutBlanks(key));
     std::string known;
@@ -124,7 +130,7 @@ int findParameter(const std::string& key, const std::vector<std::string>& names)
         if (lower(withoutBlanks(names[i])) == wanted) return static_cast<int>(i);
         known += (i ? ", " : "") + withoutBlanks(names[i]);
     }
-    throw ToolError("unknown parameter '" + key + "' (known: " + known + ")");
+    throw ToolError("unknown parameter '" + key + "' (known: " + known + ")", ToolError::kUsage);
 }
 
 float parseParameterValue(ParameterUnit unit, const std::string& typed,

@@ -65,13 +65,9 @@ void plotCommand(const Command& command, std::ostream& report) {
     reportProgramAndSettings(report, plugin, program, applied);
     const SeriesSummary v = summarise(analysis.velocity);
     const SeriesSummary e = summarise(analysis.energy);
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "wrote %s: decoder \"%s\", rV at 100 Hz %.3f to %.3f (largest error %.1f deg), "
-                  "rE at 5 kHz %.3f to %.3f (largest error %.1f deg)\n",
-                  command.output.c_str(), decoderName.c_str(), v.minimum, v.maximum,
-                  v.largestErrorDeg, e.minimum, e.maximum, e.largestErrorDeg);
-    report << line;
+    report << "wrote " << command.output << ": decoder \"" << decoderName << "\", "
+           << describeSeries("rV at 100 Hz", v, false) << ", "
+           << describeSeries("rE at 5 kHz", e, false) << "\n";
 }
 
 } // namespace kiv::ambidec

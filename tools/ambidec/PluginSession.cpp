@@ -1,9 +1,13 @@
 #include "tools/ambidec/PluginSession.h"
 
 #include "host/VstOpcodes.h"
+#include "plugins/ProductDescription.h"
 #include "tools/ambidec/NumberText.h"
 #include "tools/ambidec/ParameterValue.h"
 #include "tools/ambidec/ToolError.h"
+
+#include <limits.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -22,9 +26,40 @@ std::string trimmedText(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+bool matchesProgramName(const std::string& given, const std::string& hostName,
+                        const std::string& fullName) {
+    if (given == hostName || foldName(given) == foldName(hostName)) return true;
+    // The factory name the host sees cut to its first 23 characters.
+    return !fullName.empty() && fullName.compare(0, hostName.size(), hostName) == 0 &&
+           (given == fullName || foldName(given) == foldName(fullName));
+}
+
+std::vector<std::string> fullProgramNames(PluginSession& plugin) {
+    // The host interface shows only 23 characters of a program's name: the full factory
+    // names come from the product description of the bundle, known by its identifier and
+    // product text. Empty names for any other plug-in: only the names the host sees count.
+    std::vector<std::string> names(static_cast<std::size_t>(plugin.programCount()));
+    const AEffect& effect = *plugin.instance().effect();
+    const std::string product = plugin.instance().productString();
+    for (const ProductDescription* known : {&kRegularDecoderProduct, &kIrregularDecoderProduct}) {
+        if (known->uniqueID != effect.uniqueID || product != known->productString) continue;
+        for (std::size_t i = 0; i < names.size() && i < kNumFactoryPrograms; ++i)
+            names[i] = known->programs[i].name;
+    }
+    return names;
+}
+
 PluginSession::PluginSession(const std::string& bundle) : bundle_(bundle) {
     std::string error;
-    library_ = vsthost::PluginLibrary::open(bundle, error);
+    // A name without a slash is a file here, not a library to search for on the path; and
+    // the plug-in finds its bundle from the path it was loaded by, so that path is absolute.
+    std::string path = bundle;
+    if (!path.empty() && path.front() != '/') {
+        std::vector<char> cwd(PATH_MAX + 1);
+        path = (::getcwd(cwd.data(), cwd.size()) ? std::string(cwd.data()) : std::string(".")) +
+               "/" + bundle;
+    }
+    library_ = vsthost::PluginLibrary::open(path, error);
     if (!library_) throw ToolError(error);
     instance_ = vsthost::PluginInstance::create(*library_, error);
     if (!instance_) throw ToolError(error);
@@ -45,6 +80,10 @@ std::string PluginSession::name() const {
     const auto dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0) name.erase(dot);
     return name;
+}
+
+int PluginSession::programCount() const {
+    return instance_->effect()->numPrograms;
 }
 
 int PluginSession::inputs() const {
@@ -90,21 +129,26 @@ std::vector<std::string> PluginSession::outputLabels() {
 int PluginSession::selectProgram(const std::string& which) {
     const int count = instance_->effect()->numPrograms;
     int chosen = -1;
+    std::string hint;
     if (const auto number = parseInteger(which)) {
         if (*number >= 0 && *number < count) chosen = static_cast<int>(*number);
     } else {
-        // Program names hold 23 characters: a longer factory name is known by its first 23.
-        const std::string typed = which.substr(0, kProgramNameCharacters);
         const auto names = programNames();
+        const auto fullNames = fullProgramNames(*this);
         for (int i = 0; i < count && chosen < 0; ++i)
-            if (names[i] == typed) chosen = i;
-        for (int i = 0; i < count && chosen < 0; ++i)
-            if (foldName(names[i]) == foldName(typed)) chosen = i;
+            if (matchesProgramName(which, names[i], fullNames[i])) chosen = i;
+        // A longer name whose start is a name cut to 23 characters: say what the host sees.
+        for (int i = 0; i < count && chosen < 0 && hint.empty(); ++i)
+            if (names[i].size() == kProgramNameCharacters && which.size() > names[i].size() &&
+                foldName(which.substr(0, names[i].size())) == foldName(names[i]))
+                hint =
+                    "; the plug-in shows program " + std::to_string(i) + " as '" + names[i] + "'";
     }
     if (chosen < 0)
         throw ToolError(name() + ": unknown program '" + which + "' (programs are 0 to " +
-                        std::to_string(count - 1) + " or their names; ambidec info " + bundle_ +
-                        " lists them)");
+                            std::to_string(count - 1) + " or their names; ambidec info " + bundle_ +
+                            " lists them)" + hint,
+                        ToolError::kUsage);
     instance_->dispatch(effSetProgram, 0, chosen);
     return chosen;
 }
@@ -129,7 +173,8 @@ AppliedSetting PluginSession::applyNormalised(int index, const std::string& name
     const auto number = parseNumber(trimmedText(text));
     if (!number || *number < 0.0 || *number > 1.0)
         throw ToolError(trimmedText(name) + ": cannot read '" + text + "' (" + this->name() +
-                        " takes normalised values, 0 to 1)");
+                            " takes normalised values, 0 to 1)",
+                        ToolError::kUsage);
     const float value = static_cast<float>(*number);
     instance_->setParameter(index, value);
     return {index, trimmedText(name), value, instance_->parameterDisplay(index),
@@ -150,7 +195,9 @@ std::vector<AppliedSetting> PluginSession::applySettings(const std::vector<std::
             applied.push_back(applyNormalised(index, names[index], text));
             continue;
         }
-        if (index > 6) throw ToolError("parameter " + std::to_string(index) + " has no known unit");
+        if (index > 6)
+            throw ToolError("parameter " + std::to_string(index) + " has no known unit",
+                            ToolError::kUsage);
         const ParameterUnit unit = unitOfParameter(index);
         const float value = parseParameterValue(
             unit, text, names[index],

@@ -38,6 +38,7 @@ public:
     std::string name() const;
     const std::string& soPath() const { return library_->soPath(); }
 
+    int programCount() const;
     int inputs() const;
     int outputs() const;
 
@@ -49,7 +50,8 @@ public:
     std::vector<std::string> inputLabels();
     std::vector<std::string> outputLabels();
 
-    // Selects a program by number (0 based) or name. Throws ToolError for an unknown one.
+    // Selects a program by number (0 based) or name (matchesProgramName). Throws ToolError
+    // (a usage error) for an unknown one.
     int selectProgram(const std::string& which);
     // Applies PARAM=VALUE settings in order. Throws ToolError for an unknown parameter or a
     // value that cannot be read or lies out of range. A bundle without DecList is no decoder:
@@ -76,6 +78,15 @@ private:
     std::vector<int> decoderList_;
     bool running_ = false;
 };
+
+// Whether a program name as the user gave it names the program the host sees as hostName:
+// that name, or the program's full factory name (fullName, empty when not known) when the
+// host's is that name cut short. Case, blanks, hyphens and underscores do not count.
+bool matchesProgramName(const std::string& given, const std::string& hostName,
+                        const std::string& fullName);
+
+// The full factory names of the plug-in's programs, in program order (empty where unknown).
+std::vector<std::string> fullProgramNames(PluginSession& plugin);
 
 // Trims leading and trailing blanks.
 std::string trimmedText(const std::string& text);

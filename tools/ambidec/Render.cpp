@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <vector>
 
 namespace kiv::ambidec {
@@ -31,6 +32,42 @@ std::string formatted(const char* format, double value) {
     return text;
 }
 
+// What the plug-in's inputs get from the file, when it is not simply one for one.
+std::string inputNote(const Command& command, int fileChannels, PluginSession& plugin) {
+    const int inputs = plugin.inputs();
+    if (fileChannels < inputs)
+        return "input: " + command.input + " has no Z (" + counted(fileChannels, "channel") +
+               "): Z is silent";
+    if (inputs < 4)
+        return "input: Z ignored (" + plugin.name() + " takes " + joined(plugin.inputLabels()) +
+               ")";
+    return "";
+}
+
+// Samples that are NaN or infinite: how many, and where the first one is.
+struct NonFinite {
+    long long count = 0;
+    long long firstFrame = -1;
+    int firstChannel = -1;
+
+    void check(const float* samples, long long frames, int channels, long long frameOffset) {
+        for (long long i = 0; i < frames * channels; ++i) {
+            if (std::isfinite(samples[i])) continue;
+            if (count++ == 0) {
+                firstFrame = frameOffset + i / channels;
+                firstChannel = static_cast<int>(i % channels);
+            }
+        }
+    }
+};
+
+std::string fileChannelName(InputFormat format, int channel) {
+    static const char* const kFuMa[] = {"W", "X", "Y", "Z"};
+    static const char* const kAcn[] = {"ACN 0", "ACN 1", "ACN 2", "ACN 3"};
+    if (channel < 0 || channel > 3) return std::to_string(channel);
+    return format == InputFormat::AmbiX ? kAcn[channel] : kFuMa[channel];
+}
+
 } // namespace
 
 void renderCommand(const Command& command, std::ostream& report) {
@@ -39,20 +76,21 @@ void renderCommand(const Command& command, std::ostream& report) {
     const int outputs = plugin.outputs();
 
     SoundFileReader reader(command.input);
-    const int fileChannels = fileChannelsFor(command.inputFormat, inputs);
-    if (reader.channels() != fileChannels) {
+    const int fileChannels = reader.channels();
+    if (!acceptsFileChannels(command.inputFormat, fileChannels)) {
         if (command.inputFormat == InputFormat::AmbiX)
-            throw ToolError(command.input + ": has " + std::to_string(reader.channels()) +
-                            " channels; AmbiX input takes 4 (ACN 0 to 3)");
-        throw ToolError(command.input + ": has " + std::to_string(reader.channels()) +
-                        " channels; " + plugin.name() + " takes " + std::to_string(inputs) + " (" +
-                        joined(plugin.inputLabels()) + ")");
+            throw ToolError(command.input + ": has " + counted(fileChannels, "channel") +
+                            "; AmbiX input takes 4 (ACN 0 to 3)");
+        throw ToolError(command.input + ": has " + counted(fileChannels, "channel") + "; " +
+                        plugin.name() + " takes 3 or 4 (W, X, Y or W, X, Y, Z)");
     }
     const int format = outputFormatFor(command.output);
 
     if (command.program) plugin.selectProgram(*command.program);
     const auto applied = plugin.applySettings(command.settings);
 
+    checkOutputSize(command.output, format, outputs, reader.frames());
+    checkOutputPlace(command.output, format);
     AtomicOutput output(command.output, command.force);
     SoundFileWriter writer(output.fd(), command.output, format, outputs, reader.sampleRate());
 
@@ -60,6 +98,8 @@ void renderCommand(const Command& command, std::ostream& report) {
     // converter) may have changed it with a setting.
     reportProgramAndSettings(report, plugin,
                              static_cast<int>(plugin.instance().dispatch(effGetProgram)), applied);
+    const std::string note = inputNote(command, fileChannels, plugin);
+    if (!note.empty()) report << note << "\n";
     report.flush();
 
     const int block = command.blockSize;
@@ -73,6 +113,9 @@ void renderCommand(const Command& command, std::ostream& report) {
     for (auto& channel : in) inPointers.push_back(channel.data());
     for (auto& channel : out) outPointers.push_back(channel.data());
     std::vector<float> peak(outputs, 0.0f);
+    std::vector<long long> clipped(outputs, 0);
+    const bool clips = clipsAtFullScale(format);
+    NonFinite badInput, badOutput;
 
     ProgressBar progress(reader.frames(), "rendering");
     const auto began = std::chrono::steady_clock::now();
@@ -80,6 +123,7 @@ void renderCommand(const Command& command, std::ostream& report) {
     for (;;) {
         const sf_count_t got = reader.read(fileBlock.data(), block);
         if (got <= 0) break;
+        badInput.check(fileBlock.data(), got, fileChannels, frames);
         splitToPluginInputs(fileBlock.data(), fileChannels, command.inputFormat, got,
                             inPointers.data(), inputs);
         plugin.instance().processReplacing(inPointers.data(), outPointers.data(),
@@ -88,32 +132,74 @@ void renderCommand(const Command& command, std::ostream& report) {
             for (sf_count_t i = 0; i < got; ++i) {
                 const float sample = out[c][i];
                 outBlock[i * outputs + c] = sample;
-                peak[c] = std::max(peak[c], std::fabs(sample));
+                const float size = std::fabs(sample);
+                if (!std::isfinite(sample)) continue;
+                peak[c] = std::max(peak[c], size);
+                if (clips && size > 1.0f) ++clipped[c];
             }
+        badOutput.check(outBlock.data(), got, outputs, frames);
         writer.write(outBlock.data(), got);
         frames += got;
         progress.update(frames);
     }
     progress.finish();
+    const double rate = reader.sampleRate();
+    const std::string inputProblem =
+        badInput.count == 0
+            ? ""
+            : counted(badInput.count, "input sample") + " not finite, the first at " +
+                  formatted("%.6f s", static_cast<double>(badInput.firstFrame) / rate) +
+                  " (frame " + std::to_string(badInput.firstFrame) + ", channel " +
+                  fileChannelName(command.inputFormat, badInput.firstChannel) + ")";
+    // Audio with NaN or infinity in it is misread by whatever reads it next: not kept.
+    if (badOutput.count > 0)
+        throw ToolError(command.output +
+                        ": not written: " + counted(badOutput.count, "output sample") +
+                        " not finite (NaN or "
+                        "infinity)" +
+                        (inputProblem.empty() ? "" : ", from " + inputProblem));
     writer.close();
     output.commit();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 
-    const double duration = static_cast<double>(frames) / reader.sampleRate();
-    report << "wrote " << command.output << ": " << outputs << " channels, "
-           << formatted("%.3f", duration) << " s (" << frames << " frames at "
+    const double duration = static_cast<double>(frames) / rate;
+    report << "wrote " << command.output << ": " << counted(outputs, "channel") << ", "
+           << formatted("%.3f", duration) << " s (" << counted(frames, "frame") << " at "
            << reader.sampleRate() << " Hz), blocks of " << block << "\n";
+    const std::string promised = reader.promisedButMissing();
+    if (!promised.empty()) {
+        const std::string line = command.input + ": the file ended early (" + promised +
+                                 "); rendered the " + formatted("%.3f s", duration) + " there";
+        report << "  " << line << "\n";
+        std::cerr << "ambidec: warning: " << line << "\n";
+    }
+    if (!inputProblem.empty()) {
+        report << "  " << inputProblem << "; every output sample is finite\n";
+        std::cerr << "ambidec: warning: " << command.input << ": " << inputProblem << "\n";
+    }
     const auto labels = plugin.outputLabels();
-    report << "  output  label               peak\n";
+    report << "  output  label               peak" << (clips ? "                 clipped" : "")
+           << "\n";
+    long long totalClipped = 0;
+    int clippedOutputs = 0;
     for (int c = 0; c < outputs; ++c) {
         const std::string level =
             peak[c] > 0.0f ? formatted("%7.2f dBFS", 20.0 * std::log10(peak[c])) : "   silent";
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-6d  %-18s  %s  (%.6f)\n", c, labels[c].c_str(),
+        char line[200];
+        std::snprintf(line, sizeof line, "  %-6d  %-18s  %s  (%.6f)", c, labels[c].c_str(),
                       level.c_str(), static_cast<double>(peak[c]));
         report << line;
+        if (clips) report << "  " << clipped[c];
+        report << "\n";
+        totalClipped += clipped[c];
+        clippedOutputs += clipped[c] > 0 ? 1 : 0;
     }
+    if (totalClipped > 0)
+        std::cerr << "ambidec: warning: " << command.output << ": "
+                  << counted(totalClipped, "sample") << " clipped at 0 dBFS on "
+                  << counted(clippedOutputs, "output")
+                  << " (integer format); write .wav, .w64 or .caf (32-bit float) to keep them\n";
     report << "time taken " << formatted("%.3f", seconds) << " s, "
            << (seconds > 0.0 ? formatted("%.1f", duration / seconds) : std::string("inf"))
            << " x real time\n";

@@ -9,6 +9,10 @@
 
 namespace kiv::ambidec {
 
+// A parameter's display text with its unit label after it where that reads well: after a
+// number ("1200 Hz"), never after a text ("None", a decoder's or spatial-EQ mode's name).
+std::string displayWithLabel(const std::string& display, const std::string& label);
+
 void reportProgramAndSettings(std::ostream& report, PluginSession& plugin, int program,
                               const std::vector<AppliedSetting>& applied);
 

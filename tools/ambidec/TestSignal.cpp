@@ -68,6 +68,8 @@ void testSignalCommand(const Command& command, std::ostream& report) {
     TestSignal signal(settings);
 
     const int format = outputFormatFor(command.output);
+    checkOutputSize(command.output, format, settings.channels, signal.frames());
+    checkOutputPlace(command.output, format);
     AtomicOutput output(command.output, command.force);
     SoundFileWriter writer(output.fd(), command.output, format, settings.channels,
                            static_cast<int>(settings.sampleRateHz));

@@ -10,6 +10,9 @@
 #include "tools/ambidec/TestSignal.h"
 #include "tools/ambidec/ToolError.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -51,11 +54,30 @@ int run(int argc, char** argv) {
     return 0;
 }
 
+// Whatever the command printed must have reached standard output: a full disk or a closed
+// pipe there is a failure like any other.
+int finishStandardOutput(int status) {
+    // std::cout writes through stdio: flushing stdout first keeps the reason in errno.
+    errno = 0;
+    bool flushed = std::fflush(stdout) == 0;
+    const int flushError = errno;
+    std::cout.flush();
+    flushed = flushed && !std::ferror(stdout) && std::cout.good();
+    const bool closed = std::fclose(stdout) == 0;
+    const int closeError = errno;
+    if (flushed && closed) return status;
+    const int error = !flushed ? flushError : closeError;
+    std::cerr << "ambidec: standard output: cannot be written"
+              << (error ? std::string(": ") + std::strerror(error) : std::string()) << "\n";
+    return status ? status : ToolError::kFailure;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     AtomicOutput::installSignalCleanup();
-    const int status = run(argc, argv); // every plug-in is closed and unloaded on return
+    int status = run(argc, argv); // every plug-in is closed and unloaded on return
     releaseLibraryCaches();
+    status = finishStandardOutput(status);
     return status;
 }
