@@ -22,8 +22,9 @@ Lv2Decoder::Lv2Decoder(const ProductDescription& product, float rate, int blockL
     // The same steps as the VST face: engine, program 0, then rate and block size.
     engine_ = std::make_unique<KivAmbisonicDecoder>(
         kDecListSize, product.decList, product.numInputs, product.numOutputs, blockLength);
-    for (int k = 0; k < kNumParameters; ++k)
-        (engine_.get()->*kParameters[k].set)(product.programs[0].values[k]);
+    KivAmbisonicDecoder& engine = *engine_;
+    const float* values = product.programs[0].values;
+    for (const ParameterRow& row : kParameters) (engine.*row.set)(*values++);
     engine_->setFS(rate);
 }
 
