@@ -22,9 +22,9 @@ Lv2Decoder::Lv2Decoder(const ProductDescription& product, float rate, int blockL
     // The same steps as the VST face: engine, program 0, then rate and block size.
     engine_ = std::make_unique<KivAmbisonicDecoder>(
         kDecListSize, product.decList, product.numInputs, product.numOutputs, blockLength);
-    const float* const programZero = product.programs[0].values;
-    for (const ParameterRow& row : kParameters)
-        (engine_.get()->*row.set)(programZero[&row - kParameters]);
+    KivAmbisonicDecoder& engine = *engine_;
+    const float* values = product.programs[0].values;
+    for (const ParameterRow& row : kParameters) (engine.*row.set)(*values++);
     engine_->setFS(rate);
 }
 

@@ -37,7 +37,14 @@ Audio sine(int channels, int frames, float frequencyHz, float sampleRate, float 
 
 Audio render(vsthost::PluginInstance& instance, const Audio& input, int blockLength, bool inPlace) {
     const AEffect* effect = instance.effect();
-    const int ins = effect->numInputs, outs = effect->numOutputs;
+    return render(
+        effect->numInputs, effect->numOutputs,
+        [&](float** in, float** out, int n) { instance.processReplacing(in, out, n); }, input,
+        blockLength, inPlace);
+}
+
+Audio render(int ins, int outs, const ProcessBlock& process, const Audio& input, int blockLength,
+             bool inPlace) {
     const int frames = input.frames();
     Audio work(std::max(ins, outs), frames);
     for (int j = 0; j < ins && j < input.channels(); ++j) work[j] = input[j];
@@ -46,7 +53,7 @@ Audio render(vsthost::PluginInstance& instance, const Audio& input, int blockLen
         const int n = std::min(blockLength, frames - done);
         std::vector<float*> in = work.pointers(done);
         std::vector<float*> out = inPlace ? work.pointers(done) : separate.pointers(done);
-        instance.processReplacing(in.data(), out.data(), n);
+        process(in.data(), out.data(), n);
     }
     if (!inPlace) return separate;
     Audio result(outs, frames);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ Audio sine(int channels, int frames, float frequencyHz, float sampleRate, float 
 // both exist. The output has the record's numOutputs channels.
 Audio render(vsthost::PluginInstance& instance, const Audio& input, int blockLength,
              bool inPlace = false);
+// The same through any process call of inputs channels in and outputs channels out.
+using ProcessBlock = std::function<void(float** inputs, float** outputs, int frames)>;
+Audio render(int inputs, int outputs, const ProcessBlock& process, const Audio& input,
+             int blockLength, bool inPlace = false);
 
 // Empty when a and b are bit-identical; otherwise where and how they first differ.
 std::string firstDifference(const Audio& a, const Audio& b);

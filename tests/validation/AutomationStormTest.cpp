@@ -17,6 +17,7 @@
 #include "tests/validation/Bundles.h"
 #include "tests/validation/HostWindow.h"
 #include "tests/validation/ParameterSets.h"
+#include "tests/validation/Random.h"
 
 using namespace kiv::validation;
 using kiv::vsthost::PluginInstance;
@@ -28,18 +29,6 @@ class AutomationStorm : public ::testing::TestWithParam<BundleUnderTest> {};
 constexpr int kAnnounced = 512;
 constexpr auto kStormLength = std::chrono::milliseconds(1500);
 constexpr int kLeastBlocks = 3000;
-
-struct Random {
-    std::uint32_t state;
-    std::uint32_t next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
-    float unit() { return static_cast<float>(next() >> 8) * (1.0f / 16777216.0f); }
-};
 
 float stormValue(Random& random) {
     if (random.below(5) < 3) return random.unit();

@@ -1,5 +1,6 @@
 // Many instances, one after the other and side by side: each one is independent of every
-// other (no shared state in the bundle), and creating and closing them leaks nothing.
+// other (no shared state in the bundle), and creating and closing them leaks nothing. Both
+// faces of every bundle: an LV2 instance takes its program as its preset's control values.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +9,7 @@
 #include "host/VstOpcodes.h"
 #include "tests/validation/AllocationHook.h"
 #include "tests/validation/Audio.h"
-#include "tests/validation/Bundles.h"
+#include "tests/validation/Face.h"
 #include "tests/validation/ParameterSets.h"
 
 using namespace kiv::validation;
@@ -16,7 +17,7 @@ using kiv::vsthost::PluginInstance;
 
 namespace {
 
-class Lifecycle : public ::testing::TestWithParam<BundleUnderTest> {};
+class Lifecycle : public ::testing::TestWithParam<FaceUnderTest> {};
 
 constexpr float kRate = 48000.0f;
 constexpr int kBlock = 256;
@@ -30,8 +31,8 @@ ParameterSet ownParameters(int k) {
     return set;
 }
 
-void configure(PluginInstance& instance, const BundleUnderTest& bundle, int k) {
-    instance.dispatch(effSetProgram, 0, k % bundle.programs);
+void configure(Face& instance, const FaceUnderTest& face, int k) {
+    instance.selectProgram(k % face.programs);
     apply(instance, ownParameters(k));
 }
 
@@ -40,11 +41,11 @@ void configure(PluginInstance& instance, const BundleUnderTest& bundle, int k) {
 TEST_P(Lifecycle, TwoHundredInstancesOneAfterAnotherLeakNothing) {
     const Audio input = noise(GetParam().inputs, kBlock, 7);
     // The first instance may set up what the process keeps (the bundle reference).
-    Audio first = render(*startedInstance(GetParam(), kRate, kBlock), input, kBlock);
+    Audio first = render(*startedFace(GetParam(), kRate, kBlock), input, kBlock);
 
     AllocationHook::arm();
     for (int i = 0; i < 200; ++i) {
-        auto instance = startedInstance(GetParam(), kRate, kBlock);
+        auto instance = startedFace(GetParam(), kRate, kBlock);
         const Audio out = render(*instance, input, kBlock);
         instance->close();
         ASSERT_EQ(firstDifference(out, first), "") << "instance " << i;
@@ -62,16 +63,16 @@ TEST_P(Lifecycle, SixteenAliveAtOnceEachAsALoneInstance) {
     std::vector<Audio> alone;
     std::vector<VstIntPtr> aloneProgram;
     for (int k = 0; k < kInstances; ++k) {
-        auto instance = newInstance(GetParam());
+        auto instance = newFace(GetParam());
         configure(*instance, GetParam(), k);
         instance->start(kRate, kBlock);
         alone.push_back(render(*instance, input, kBlock));
-        aloneProgram.push_back(instance->dispatch(effGetProgram));
+        if (instance->vst()) aloneProgram.push_back(instance->vst()->dispatch(effGetProgram));
     }
 
-    std::vector<std::unique_ptr<PluginInstance>> together;
+    std::vector<std::unique_ptr<Face>> together;
     for (int k = 0; k < kInstances; ++k) {
-        together.push_back(newInstance(GetParam()));
+        together.push_back(newFace(GetParam()));
         configure(*together.back(), GetParam(), k);
         together.back()->start(kRate, kBlock);
     }
@@ -88,8 +89,11 @@ TEST_P(Lifecycle, SixteenAliveAtOnceEachAsALoneInstance) {
         }
     for (int k = 0; k < kInstances; ++k) {
         EXPECT_EQ(firstDifference(outputs[k], alone[k]), "") << "instance " << k;
-        EXPECT_EQ(together[k]->getParameter(0), ownParameters(k).values[0]) << "instance " << k;
-        EXPECT_EQ(together[k]->dispatch(effGetProgram), aloneProgram[k]) << "instance " << k;
+        // What the record reads back; an LV2 host keeps the control values itself.
+        PluginInstance* vst = together[k]->vst();
+        if (!vst) continue;
+        EXPECT_EQ(vst->getParameter(0), ownParameters(k).values[0]) << "instance " << k;
+        EXPECT_EQ(vst->dispatch(effGetProgram), aloneProgram[k]) << "instance " << k;
         // A decoder keeps the program chosen; the converter's follows its parameter.
         if (GetParam().decoder) {
             EXPECT_EQ(aloneProgram[k], k % GetParam().programs) << "instance " << k;
@@ -99,5 +103,4 @@ TEST_P(Lifecycle, SixteenAliveAtOnceEachAsALoneInstance) {
     EXPECT_NE(firstDifference(outputs[0], outputs[kInstances - 1]), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Bundles, Lifecycle, ::testing::ValuesIn(allBundlesUnderTest()),
-                         BundleName());
+INSTANTIATE_TEST_SUITE_P(Bundles, Lifecycle, ::testing::ValuesIn(allFaces()), BundleName());

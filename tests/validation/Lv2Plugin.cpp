@@ -2,15 +2,32 @@
 
 #include <dlfcn.h>
 
+#include <cstring>
+
+#include <lv2/atom/atom.h>
+#include <lv2/buf-size/buf-size.h>
+
+#include "plugins/ProductDescription.h"
+#include "plugins/converter/ConverterProduct.h"
+#include "tools/lv2ttl/PresetValue.h"
+
 namespace kiv::validation {
 
 std::vector<Lv2BundleUnderTest> lv2BundlesUnderTest() {
     return {
-        {"RegularDecoder", KIV_REGULAR_LV2 "/RegularDecoder.so", "urn:kivtone:RegularDecoder", 4,
-         8},
+        {"RegularDecoder", KIV_REGULAR_LV2 "/RegularDecoder.so", "urn:kivtone:RegularDecoder", 4, 8,
+         kNumParameters, kNumFactoryPrograms, true},
         {"IrregularDecoder", KIV_IRREGULAR_LV2 "/IrregularDecoder.so",
-         "urn:kivtone:IrregularDecoder", 3, 5},
+         "urn:kivtone:IrregularDecoder", 3, 5, kNumParameters, kNumFactoryPrograms, true},
     };
+}
+
+std::vector<Lv2BundleUnderTest> allLv2BundlesUnderTest() {
+    std::vector<Lv2BundleUnderTest> all = lv2BundlesUnderTest();
+    all.push_back({"BFormatConverter", KIV_CONVERTER_LV2 "/BFormatConverter.so",
+                   kBFormatConverterProduct.uri, kConverterChannels, kConverterChannels,
+                   kConverterParameters, kConverterPrograms, false});
+    return all;
 }
 
 const LV2_Descriptor* lv2Descriptor(const Lv2BundleUnderTest& bundle, std::string& error) {
@@ -29,6 +46,49 @@ const LV2_Descriptor* lv2Descriptor(const Lv2BundleUnderTest& bundle, std::strin
     if (d == nullptr || bundle.uri != d->URI)
         error = bundle.so + ": descriptor 0 is not " + bundle.uri;
     return error.empty() ? d : nullptr;
+}
+
+namespace {
+
+const ProductDescription& productOf(const Lv2BundleUnderTest& bundle) {
+    return std::strcmp(bundle.name, "RegularDecoder") == 0 ? kRegularDecoderProduct
+                                                           : kIrregularDecoderProduct;
+}
+
+} // namespace
+
+float lv2ControlValue(const Lv2BundleUnderTest& bundle, int k, float normalised) {
+    // The converter's direction runs from 0 to 1: physical and normalised are one.
+    if (!bundle.decoder) return normalised;
+    bool exact = false;
+    return lv2ttl::physicalFor(kParameters[k], normalised, exact);
+}
+
+float lv2PresetValue(const Lv2BundleUnderTest& bundle, int p, int k) {
+    if (!bundle.decoder) return kBFormatConverterProduct.directions[p].value;
+    return lv2ControlValue(bundle, k, productOf(bundle).programs[p].values[k]);
+}
+
+LV2_URID Lv2HostFeatures::map(LV2_URID_Map_Handle, const char* uri) {
+    constexpr int kMost = 64;
+    static const char* uris[kMost];
+    static int count = 0;
+    for (int i = 0; i < count; ++i)
+        if (std::strcmp(uris[i], uri) == 0) return static_cast<LV2_URID>(i + 1);
+    if (count == kMost) return 0;
+    // The plug-ins ask with string literals of their own binaries, which stay loaded.
+    uris[count] = uri;
+    return static_cast<LV2_URID>(++count);
+}
+
+Lv2HostFeatures::Lv2HostFeatures(int maxBlockLength) : maxBlockLength_(maxBlockLength) {
+    options_[0] = {LV2_OPTIONS_INSTANCE,
+                   0,
+                   map(nullptr, LV2_BUF_SIZE__maxBlockLength),
+                   sizeof(std::int32_t),
+                   map(nullptr, LV2_ATOM__Int),
+                   &maxBlockLength_};
+    options_[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
 }
 
 } // namespace kiv::validation

@@ -1,6 +1,7 @@
 // Every sample rate a host may run, every block length, blocks longer than announced, and
 // outputs written over the inputs: the decoded audio must not depend on how the host cuts
-// it into blocks or where it keeps the buffers, and must mean the same at every rate.
+// it into blocks or where it keeps the buffers, and must mean the same at every rate. Both
+// faces of every bundle; an LV2 instance is told its longest block as bufsz:maxBlockLength.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +9,7 @@
 
 #include "host/VstOpcodes.h"
 #include "tests/validation/Audio.h"
-#include "tests/validation/Bundles.h"
+#include "tests/validation/Face.h"
 #include "tests/validation/ParameterSets.h"
 
 using namespace kiv::validation;
@@ -16,9 +17,19 @@ using kiv::vsthost::PluginInstance;
 
 namespace {
 
-class RatesAndBlocks : public ::testing::TestWithParam<BundleUnderTest> {};
+class RatesAndBlocks : public ::testing::TestWithParam<FaceUnderTest> {};
+// What only the VST record has: a rate set apart from the start.
+class RatesAndBlocksVst : public ::testing::TestWithParam<BundleUnderTest> {};
 
 const float kRates[] = {8000, 22050, 44100, 48000, 96000, 192000, 384000};
+
+std::unique_ptr<Face> configured(const FaceUnderTest& face, const ParameterSet& set, float rate,
+                                 int announced) {
+    auto instance = newFace(face);
+    apply(*instance, set);
+    instance->start(rate, announced);
+    return instance;
+}
 
 std::unique_ptr<PluginInstance> configured(const BundleUnderTest& bundle, const ParameterSet& set,
                                            float rate, int announced) {
@@ -91,7 +102,7 @@ TEST_P(RatesAndBlocks, ALowToneComesOutAtTheSameLevelAtEveryRate) {
 
 // A rate that is no rate (zero, negative, infinite, NaN) would make every filter NaN; the
 // plug-in keeps the rate it had, so the audio stays what it was.
-TEST_P(RatesAndBlocks, ARateThatIsNoRateIsIgnored) {
+TEST_P(RatesAndBlocksVst, ARateThatIsNoRateIsIgnored) {
     const Audio input = noise(GetParam().inputs, 4096, 25, 0.5f);
     for (const ParameterSet& set : chainVariants()) {
         const Audio want = render(*configured(GetParam(), set, 48000.0f, 512), input, 512);
@@ -107,5 +118,6 @@ TEST_P(RatesAndBlocks, ARateThatIsNoRateIsIgnored) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Bundles, RatesAndBlocks, ::testing::ValuesIn(allBundlesUnderTest()),
+INSTANTIATE_TEST_SUITE_P(Bundles, RatesAndBlocks, ::testing::ValuesIn(allFaces()), BundleName());
+INSTANTIATE_TEST_SUITE_P(Bundles, RatesAndBlocksVst, ::testing::ValuesIn(allBundlesUnderTest()),
                          BundleName());

@@ -1,29 +1,29 @@
 // Signals a host's other plug-ins send: digital silence, a loud burst and then a long
 // silence, NaN and infinite bursts, full-scale noise with every parameter at either end.
+// Both faces of every bundle (LV2: programs are the presets' control values, parameters the
+// control ports' physical values).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "host/VstOpcodes.h"
 #include "tests/validation/Audio.h"
-#include "tests/validation/Bundles.h"
+#include "tests/validation/Face.h"
 #include "tests/validation/ParameterSets.h"
 
 using namespace kiv::validation;
-using kiv::vsthost::PluginInstance;
 
 namespace {
 
-class Signals : public ::testing::TestWithParam<BundleUnderTest> {};
+class Signals : public ::testing::TestWithParam<FaceUnderTest> {};
 
 constexpr float kRate = 48000.0f;
 constexpr int kBlock = 512;
 
-std::unique_ptr<PluginInstance> configured(const BundleUnderTest& bundle, const ParameterSet& set,
-                                           int program = 0) {
-    auto instance = newInstance(bundle);
-    instance->dispatch(effSetProgram, 0, program);
+std::unique_ptr<Face> configured(const FaceUnderTest& face, const ParameterSet& set,
+                                 int program = 0) {
+    auto instance = newFace(face);
+    instance->selectProgram(program);
     apply(*instance, set);
     instance->start(kRate, kBlock);
     return instance;
@@ -36,7 +36,7 @@ struct Setting {
     const ParameterSet* set; // null: the program's own values
 };
 
-std::vector<Setting> settings(const BundleUnderTest& bundle) {
+std::vector<Setting> settings(const FaceUnderTest& bundle) {
     std::vector<Setting> all;
     for (const ParameterSet& set : chainVariants()) all.push_back({set.name, 0, &set});
     for (int p = 0; p < bundle.programs; ++p)
@@ -44,10 +44,10 @@ std::vector<Setting> settings(const BundleUnderTest& bundle) {
     return all;
 }
 
-std::unique_ptr<PluginInstance> configured(const BundleUnderTest& bundle, const Setting& setting) {
-    if (setting.set) return configured(bundle, *setting.set, setting.program);
-    auto instance = newInstance(bundle);
-    instance->dispatch(effSetProgram, 0, setting.program);
+std::unique_ptr<Face> configured(const FaceUnderTest& face, const Setting& setting) {
+    if (setting.set) return configured(face, *setting.set, setting.program);
+    auto instance = newFace(face);
+    instance->selectProgram(setting.program);
     instance->start(kRate, kBlock);
     return instance;
 }
@@ -88,7 +88,7 @@ TEST_P(Signals, NoSubnormalOutputInAMinuteOfSilenceAfterALoudBurst) {
         std::vector<float*> in = silence.pointers(), outs = out.pointers();
         int subnormals = 0, firstSubnormalBlock = -1;
         for (int b = 0; b < blocks; ++b) {
-            instance->processReplacing(in.data(), outs.data(), kBlock);
+            instance->process(in.data(), outs.data(), kBlock);
             const int n = countIf(out, 0, subnormal);
             if (n > 0 && firstSubnormalBlock < 0) firstSubnormalBlock = b;
             subnormals += n;
@@ -158,5 +158,4 @@ TEST_P(Signals, PatternsNextToTheirEndsStayFinite) {
             }
 }
 
-INSTANTIATE_TEST_SUITE_P(Bundles, Signals, ::testing::ValuesIn(allBundlesUnderTest()),
-                         BundleName());
+INSTANTIATE_TEST_SUITE_P(Bundles, Signals, ::testing::ValuesIn(allFaces()), BundleName());
