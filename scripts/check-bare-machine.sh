@@ -163,7 +163,7 @@ run_command() {
     say "Running 'git clone && $command' in $root (log: $log)"
     t0=$(date +%s)
     status=0
-    in_chroot "$root" "cd /root && git clone -q repo.bundle kivtone && cd kivtone &&
+    in_chroot "$root" "cd /root && git -c advice.detachedHead=false clone -q repo.bundle kivtone && cd kivtone &&
         echo \"commit \$(git rev-parse --short HEAD)\" && time $command" >"$log" 2>&1 || status=$?
     seconds=$(($(date +%s) - t0))
     unmount_all
@@ -171,7 +171,7 @@ run_command() {
         passed=$((passed + 1))
         results+=("$(printf '  %-10s PASS  %s' "$command" "$(duration "$seconds")")")
         say "$command passed in $(duration "$seconds"); its last lines:"
-        tail -n 4 "$log" | sed 's/^/    /'
+        tail -n 8 "$log" | head -n 4 | sed 's/^/    /'
     else
         failed=$((failed + 1))
         results+=("$(printf '  %-10s FAIL  %s (exit %d, log %s)' "$command" "$(duration "$seconds")" "$status" "$log")")
