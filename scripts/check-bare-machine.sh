@@ -77,6 +77,7 @@ fi
 
 # Everything mounted under the work directory, unmounted in reverse order on every exit.
 mounted=()
+kept_said=0
 unmount_all() {
     local i
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
@@ -91,7 +92,7 @@ cleanup() {
         echo "check-bare-machine: something is still mounted under $workdir; not removing it" >&2
     elif [ "$keep" -eq 0 ]; then
         rm -rf --one-file-system "$workdir"
-    else
+    elif [ "$kept_said" -eq 0 ]; then
         echo "Kept: $workdir"
     fi
     exit "$status"
@@ -189,5 +190,9 @@ run_command() {
 echo "== Bare Debian 12 (debootstrap minbase + git), commit $revision, $(nproc) cores"
 printf '  %-10s %s\n' "setup" "$(duration "$base_time") (debootstrap, git)"
 printf '%s\n' "${results[@]}"
+if [ "$keep" -eq 1 ]; then
+    echo "  chroots and logs kept in $workdir"
+    kept_said=1
+fi
 echo "bare-machine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
