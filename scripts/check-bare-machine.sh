@@ -154,10 +154,33 @@ say "Bare Debian 12 with git ready in $(duration "$base_time")"
 results=()
 passed=0
 failed=0
+
+# What each command must have delivered besides exiting 0; prints one line saying what it
+# found, and fails when something is missing. Called with the chroot and the command's log.
+build_delivered() {
+    local tree="$1/root/kivtone/build" f n
+    for f in bundles/RegularDecoder.vst/Contents/x86_64-linux/RegularDecoder.so \
+        bundles/IrregularDecoder.vst/Contents/x86_64-linux/IrregularDecoder.so \
+        tools/ambidec/ambidec bench/kiv_bench; do
+        [ -e "$tree/$f" ] || { echo "missing build/$f"; return 1; }
+    done
+    n=$(find "$tree/demo" -type f 2>/dev/null | wc -l)
+    [ "$n" -gt 0 ] || { echo "no demo output in build/demo"; return 1; }
+    grep -q '^== Decoding benchmark' "$2" || { echo "the demo did not reach the benchmark"; return 1; }
+    echo "both bundles, ambidec and kiv_bench built; demo ran to the end ($n files in build/demo)"
+}
+test_delivered() {
+    local summary skipped
+    summary=$(grep -E '^[0-9]+% tests passed, 0 tests failed out of [1-9][0-9]*$' "$2" | tail -n 1)
+    [ -n "$summary" ] || { echo "no passing CTest summary in the log"; return 1; }
+    skipped=$(grep -c '(Skipped)$' "$2" || true)
+    echo "ctest: $summary ($skipped skipped)"
+}
+
 # Runs one README command in a fresh copy of the bare chroot, in a fresh clone.
 run_command() {
-    local command=$1 name=$2
-    local root="$workdir/$name" log="$workdir/$name.log" t0 seconds status
+    local command=$1 name=$2 delivered=$3
+    local root="$workdir/$name" log="$workdir/$name.log" t0 seconds status found
     say "Copying the bare chroot to $root"
     cp -a "$base" "$root"
     mount_into "$root"
@@ -168,24 +191,31 @@ run_command() {
         echo \"commit \$(git rev-parse --short HEAD)\" && time $command" >"$log" 2>&1 || status=$?
     seconds=$(($(date +%s) - t0))
     unmount_all
+    found=""
+    if [ "$status" -eq 0 ]; then
+        found=$("$delivered" "$root" "$log") || status=1
+    fi
     if [ "$status" -eq 0 ]; then
         passed=$((passed + 1))
-        results+=("$(printf '  %-10s PASS  %s' "$command" "$(duration "$seconds")")")
-        say "$command passed in $(duration "$seconds"); its last lines:"
-        tail -n 8 "$log" | head -n 4 | sed 's/^/    /'
+        results+=("$(printf '  %-10s PASS  %s  %s' "$command" "$(duration "$seconds")" "$found")")
+        say "$command passed in $(duration "$seconds"): $found"
     else
         failed=$((failed + 1))
-        results+=("$(printf '  %-10s FAIL  %s (exit %d, log %s)' "$command" "$(duration "$seconds")" "$status" "$log")")
-        say "$command FAILED (exit $status) after $(duration "$seconds"); its last lines:"
+        results+=("$(printf '  %-10s FAIL  %s  %s(log %s)' "$command" "$(duration "$seconds")" \
+            "${found:+$found; }" "$log")")
+        say "$command FAILED after $(duration "$seconds")${found:+: $found}; the log's last lines:"
         tail -n 40 "$log" | sed 's/^/    /'
         keep=1 # keep the evidence
     fi
     # The chroot of a passing run is not needed any more: free the disk for the next.
-    [ "$status" -ne 0 ] || [ "$keep" -eq 1 ] || rm -rf --one-file-system "$root"
+    if [ "$status" -eq 0 ] && [ "$keep" -eq 0 ]; then
+        say "Removing $root"
+        rm -rf --one-file-system "$root"
+    fi
 }
 
-[ "$only" = test ] || run_command ./build.sh build
-[ "$only" = build ] || run_command ./test.sh test
+[ "$only" = test ] || run_command ./build.sh build build_delivered
+[ "$only" = build ] || run_command ./test.sh test test_delivered
 
 echo "== Bare Debian 12 (debootstrap minbase + git), commit $revision, $(nproc) cores"
 printf '  %-10s %s\n' "setup" "$(duration "$base_time") (debootstrap, git)"

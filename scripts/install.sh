@@ -26,7 +26,12 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --uninstall) uninstall=1; shift ;;
     -h | --help) usage ;;
-    --) shift; [ $# -le 1 ] && [ -z "$dir" ] || usage; dir=${1:-}; shift $# ;;
+    --)
+        shift
+        if [ $# -gt 1 ] || [ -n "$dir" ]; then usage; fi
+        dir=${1:-}
+        shift $#
+        ;;
     -*) echo "$me: unknown option '$1'" >&2; usage ;;
     *) [ -z "$dir" ] || usage; dir=$1; [ -n "$dir" ] || fail "the destination is an empty name"; shift ;;
     esac

@@ -41,7 +41,7 @@ run_from() {
     out=$(cat "$scratch/out")
     err=$(cat "$scratch/err")
 }
-lines() { [ -z "$1" ] && echo 0 || printf '%s\n' "$1" | wc -l; }
+lines() { if [ -z "$1" ]; then echo 0; else printf '%s\n' "$1" | wc -l; fi; }
 identical() { # the bundles in $1 are the built ones, byte for byte, no file more or less
     local b
     for b in "${bundles[@]}"; do diff -r "$build/bundles/$b" "$1/$b" >/dev/null || return 1; done
@@ -107,7 +107,7 @@ for unset_or_empty in unset empty; do
     check "HOME $unset_or_empty: refused in one line" refused
     check "HOME $unset_or_empty: says to name DIR ($err)" grep -q "HOME is not set.*install.sh DIR" <<<"$err"
     check "HOME $unset_or_empty: no unbound-variable error" test -z "$(grep -i unbound <<<"$err")"
-    check "HOME $unset_or_empty: nothing created" test -z "$(ls -A "$elsewhere" | grep -v '^sub$')"
+    check "HOME $unset_or_empty: nothing created" test -z "$(find "$elsewhere" -mindepth 1 -maxdepth 1 ! -name sub)"
 done
 status=0
 (cd "$elsewhere" && unset HOME && KIV_BUILD_DIR="$build" "$install" "no home") >"$scratch/out" 2>"$scratch/err" || status=$?
