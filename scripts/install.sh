@@ -18,7 +18,7 @@ declare -A home_dir=([vst]=.vst [lv2]=.lv2)
 
 me=install.sh
 fail() { echo "$me: $*" >&2; exit 1; }
-usage() { echo "usage: scripts/install.sh [--uninstall] [DIR]" >&2; exit 2; }
+usage() { echo "$me: ${1:+$1; }usage: scripts/install.sh [--uninstall] [DIR]" >&2; exit 2; }
 
 uninstall=0
 dir=""
@@ -28,12 +28,12 @@ while [ $# -gt 0 ]; do
     -h | --help) usage ;;
     --)
         shift
-        if [ $# -gt 1 ] || [ -n "$dir" ]; then usage; fi
+        if [ $# -gt 1 ] || [ -n "$dir" ]; then usage "one DIR at most"; fi
         dir=${1:-}
         shift $#
         ;;
-    -*) echo "$me: unknown option '$1'" >&2; usage ;;
-    *) [ -z "$dir" ] || usage; dir=$1; [ -n "$dir" ] || fail "the destination is an empty name"; shift ;;
+    -*) usage "unknown option '$1'" ;;
+    *) [ -z "$dir" ] || usage "one DIR at most"; dir=$1; [ -n "$dir" ] || fail "the destination is an empty name"; shift ;;
     esac
 done
 
@@ -68,10 +68,10 @@ for entry in "${bundles[@]}"; do
     real_dest=$(realpath -m -- "$dest")
     real_src=$(realpath -m -- "$src")
     if within "$real_src" "$real_dest"; then
-        fail "refusing $dest: it holds the built bundle $src itself; choose a directory outside $(dirname "$real_src")"
+        fail "refusing $dest: it is or holds the directory of the built bundle $src; name one that does not"
     fi
     if within "$real_dest" "$real_src"; then
-        fail "refusing $dest: it is inside the built bundle $src; choose a directory outside it"
+        fail "refusing $dest: it is inside the built bundle $src; name a directory outside it"
     fi
     [ ! -e "$dest" ] || [ -d "$dest" ] || fail "$dest exists and is not a directory"
     sources+=("$src")

@@ -152,8 +152,11 @@ run_from "$elsewhere" "$scratch/a file"
 check "DIR is a file: refused in one line ($err)" refused
 run_from "$elsewhere" --bogus
 check "unknown option: exit 2" test "$status" -eq 2
+check "unknown option: one line" refused
 run_from "$elsewhere" one two
 check "two DIRs: exit 2" test "$status" -eq 2
+check "two DIRs: one line" refused
+check "two DIRs: nothing created" test ! -e "$elsewhere/one" -a ! -e "$elsewhere/two"
 
 # --uninstall removes exactly the installed bundles: not other bundles, files or DIR.
 target="$scratch/ünïnstall me"
