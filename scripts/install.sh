@@ -48,7 +48,7 @@ destination_of() {
     if [ -n "$dir" ]; then
         case "$dir" in /*) echo "$dir" ;; *) echo "$PWD/$dir" ;; esac
     elif [ -z "${HOME:-}" ]; then
-        fail "HOME is not set, so there is no ~/${home_dir[$kind]}; name the directory: scripts/install.sh DIR"
+        fail "HOME is not set, so there is no ~/${home_dir[$kind]}; name the directory: scripts/install.sh $([ "$uninstall" -eq 0 ] || echo "--uninstall ")DIR"
     else
         echo "$HOME/${home_dir[$kind]}"
     fi
@@ -115,7 +115,7 @@ for i in "${!sources[@]}"; do
     parent=$(dirname "$target")
     error=$(mkdir -p -- "$parent" 2>&1) || fail "cannot create $parent: ${error##*: }"
     partial="$parent/.$(basename "$target").partial.$$"
-    error=$(cp -R -- "$src" "$partial" 2>&1) || fail "cannot copy into $parent: ${error##*: }"
+    error=$(cp -R --preserve=mode,timestamps -- "$src" "$partial" 2>&1) || fail "cannot copy into $parent: ${error##*: }"
     rm -rf -- "$target" || fail "cannot replace $target"
     mv -- "$partial" "$target" || fail "cannot move the new bundle to $target"
     partial=""

@@ -78,6 +78,9 @@ target="$scratch/abs ölütë/Plug Ins"
 run_from "$elsewhere" "$target"
 check "absolute DIR: bundles identical" identical "$target"
 check "absolute DIR: one line per bundle" reports_install "$target"
+check "absolute DIR: the plug-in libraries stay executable" \
+    test -x "$target/RegularDecoder.vst/Contents/x86_64-linux/RegularDecoder.so" -a \
+    -x "$target/IrregularDecoder.vst/Contents/x86_64-linux/IrregularDecoder.so"
 touch "$target/RegularDecoder.vst/Contents/stale-from-older-build"
 echo "an unrelated file" >"$target/Unrelated.txt"
 run_from "$elsewhere" "$target"
