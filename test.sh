@@ -7,10 +7,10 @@ cd "$(dirname "$0")"
 scripts/deps.sh build test
 
 dir=build
-flags=()
+flags=(-DKIV_BUILD_TESTS=ON)
 if [ "${1:-}" = "--sanitize" ]; then
     dir=build-asan
-    flags=(-DKIV_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_BUILD_BENCH=OFF)
+    flags+=(-DKIV_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_BUILD_BENCH=OFF)
 fi
 
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null

@@ -1,21 +1,47 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, when missing.
-# usage: scripts/deps.sh GROUP...   (groups: build, test, ci)
+# usage: scripts/deps.sh GROUP...   (groups: build, test, ci, bare)
+#   build  what ./build.sh needs: the plug-ins, ambidec, the benchmark and the demo
+#   test   what ./test.sh needs on top of build: the test suite, its X server, the sanitizers
+#   ci     what .ci/run needs on top of build and test
+#   bare   what scripts/check-bare-machine.sh needs to make its Debian chroot
+# A package goes into the first group whose command needs it; one package a line.
 set -euo pipefail
 
-packages_for() {
-    case "$1" in
-    build) echo "cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev" \
-                "libx11-dev libxext-dev libcairo2-dev libsndfile1-dev lv2-dev fontconfig fonts-dejavu-core fonts-liberation2" ;;
-    test) echo "liblilv-dev lilv-utils xvfb xauth xdotool x11-utils libxtst-dev libfontconfig-dev clang libclang-rt-14-dev imagemagick" ;;
-    ci) echo "clang-format ardour" ;;
-    *) echo "deps.sh: unknown group '$1' (use build, test or ci)" >&2; exit 2 ;;
-    esac
-}
+build=(
+    cmake g++ make pkg-config
+    libx11-dev libxext-dev libcairo2-dev # toolkit, editor, artwork
+    libfontconfig-dev                    # ambidec's text
+    libsndfile1-dev                      # ambidec's sound files
+    libbenchmark-dev                     # bench/
+    fontconfig fonts-dejavu-core fonts-liberation2
+    lv2-dev # the LV2 versions of the plug-ins
+)
+test=(
+    libgtest-dev libgmock-dev
+    libxtst-dev                             # pointer events in the window tests
+    xvfb xauth xdotool x11-utils imagemagick # the private X server and its screenshots
+    clang libclang-rt-14-dev                # ./test.sh --sanitize, the fuzz run
+    liblilv-dev lilv-utils jalv             # the LV2 bundles as a host sees them
+    jackd2 libjack-jackd2-dev
+)
+ci=(
+    clang-format
+    ardour
+)
+bare=(
+    debootstrap
+)
 
 wanted=()
 for group in "$@"; do
-    for p in $(packages_for "$group"); do wanted+=("$p"); done
+    case "$group" in
+    build) wanted+=("${build[@]}") ;;
+    test) wanted+=("${test[@]}") ;;
+    ci) wanted+=("${ci[@]}") ;;
+    bare) wanted+=("${bare[@]}") ;;
+    *) echo "deps.sh: unknown group '$group' (use build, test, ci or bare)" >&2; exit 2 ;;
+    esac
 done
 
 missing=()

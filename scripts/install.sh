@@ -1,26 +1,123 @@
 #!/usr/bin/env bash
-# Copies both plug-in bundles into ~/.vst, or into the directory given.
-#   scripts/install.sh [DIR]
-# Builds the bundles first (in build/) when they are missing.
+# usage: scripts/install.sh [--uninstall] [DIR]
+#
+# Copies the plug-in bundles where hosts look for them: the VST bundles into ~/.vst, or all
+# of them into DIR (relative to the directory you run this from). Builds them first (in
+# build/, like ./build.sh) when they are missing. An installed bundle is replaced whole.
+# --uninstall removes from ~/.vst (or DIR) exactly the bundles it would install there.
+# KIV_BUILD_DIR names another build tree to install from (it is not built then).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-destination="${1:-$HOME/.vst}"
-bundles=(RegularDecoder IrregularDecoder)
 
-missing=0
-for b in "${bundles[@]}"; do
-    [ -f "build/bundles/$b.vst/Contents/x86_64-linux/$b.so" ] || missing=1
+# The bundles, relative to the build tree, and the kind of host directory each goes to.
+bundles=(
+    "bundles/RegularDecoder.vst    vst"
+    "bundles/IrregularDecoder.vst  vst"
+)
+# Where each kind goes when no DIR is given, under HOME.
+declare -A home_dir=([vst]=.vst [lv2]=.lv2)
+
+me=install.sh
+fail() { echo "$me: $*" >&2; exit 1; }
+usage() { echo "$me: ${1:+$1; }usage: scripts/install.sh [--uninstall] [DIR]" >&2; exit 2; }
+
+uninstall=0
+dir=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --uninstall) uninstall=1; shift ;;
+    -h | --help) usage ;;
+    --)
+        shift
+        if [ $# -gt 1 ] || [ -n "$dir" ]; then usage "one DIR at most"; fi
+        dir=${1:-}
+        shift $#
+        ;;
+    -*) usage "unknown option '$1'" ;;
+    *) [ -z "$dir" ] || usage "one DIR at most"; dir=$1; [ -n "$dir" ] || fail "the destination is an empty name"; shift ;;
+    esac
 done
-if [ "$missing" -eq 1 ]; then
-    scripts/deps.sh build
-    cmake -S . -B build >/dev/null
-    cmake --build build -j 2 --target kiv_bundles
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${KIV_BUILD_DIR:-$repo/build}
+[ -n "$build" ] || fail "KIV_BUILD_DIR is empty"
+case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
+
+# The destination of one bundle: DIR (relative to where we were started), else HOME's.
+destination_of() {
+    local kind=$1
+    if [ -n "$dir" ]; then
+        case "$dir" in /*) echo "$dir" ;; *) echo "$PWD/$dir" ;; esac
+    elif [ -z "${HOME:-}" ]; then
+        fail "HOME is not set, so there is no ~/${home_dir[$kind]}; name the directory: scripts/install.sh $([ "$uninstall" -eq 0 ] || echo "--uninstall ")DIR"
+    else
+        echo "$HOME/${home_dir[$kind]}"
+    fi
+}
+
+# True when path A is path B or lies inside it (both absolute, without symbolic links).
+within() { [ "$1" = "$2" ] || [ "$2" = / ] || [[ "$1" == "$2"/* ]]; }
+
+# Checks every bundle's destination before anything is touched.
+sources=()
+targets=()
+for entry in "${bundles[@]}"; do
+    read -r path kind <<<"$entry"
+    [ -n "${home_dir[$kind]:-}" ] || fail "bundle $path has an unknown kind '$kind'"
+    dest=$(destination_of "$kind")
+    src="$build/$path"
+    real_dest=$(realpath -m -- "$dest")
+    real_src=$(realpath -m -- "$src")
+    if within "$real_src" "$real_dest"; then
+        fail "refusing $dest: it is or holds the directory of the built bundle $src; name one that does not"
+    fi
+    if within "$real_dest" "$real_src"; then
+        fail "refusing $dest: it is inside the built bundle $src; name a directory outside it"
+    fi
+    [ ! -e "$dest" ] || [ -d "$dest" ] || fail "$dest exists and is not a directory"
+    sources+=("$src")
+    targets+=("$dest/$(basename "$path")")
+done
+
+if [ "$uninstall" -eq 1 ]; then
+    for target in "${targets[@]}"; do
+        if [ -L "$target" ] || [ -e "$target" ]; then
+            rm -rf -- "$target" || fail "could not remove $target"
+            echo "removed $target"
+        else
+            echo "not installed: $target"
+        fi
+    done
+    exit 0
 fi
 
-mkdir -p "$destination"
-for b in "${bundles[@]}"; do
-    # Replace the whole bundle so that no file of an older build stays behind.
-    rm -rf "${destination:?}/$b.vst"
-    cp -R "build/bundles/$b.vst" "$destination/"
-    echo "installed $destination/$b.vst"
+built() {
+    local src
+    for src in "${sources[@]}"; do [ -d "$src" ] || return 1; done
+}
+if ! built; then
+    [ -z "${KIV_BUILD_DIR:-}" ] || fail "the bundles are missing from $build; build them first"
+    echo "The bundles are not built yet; building them in $build" >&2
+    "$repo/scripts/deps.sh" build
+    flags=()
+    [ -f "$build/CMakeCache.txt" ] || flags=(-DKIV_BUILD_TESTS=OFF)
+    cmake -S "$repo" -B "$build" "${flags[@]}" >/dev/null
+    cmake --build "$build" -j "$(nproc)" >&2
+    built || fail "the build did not make every bundle"
+fi
+
+# Copy next to the destination first, then swap it in: an interrupted or failed copy leaves
+# the installed bundle as it was and nothing half-written.
+partial=""
+trap '[ -z "$partial" ] || rm -rf -- "$partial"' EXIT
+for i in "${!sources[@]}"; do
+    src=${sources[i]}
+    target=${targets[i]}
+    parent=$(dirname "$target")
+    error=$(mkdir -p -- "$parent" 2>&1) || fail "cannot create $parent: ${error##*: }"
+    partial="$parent/.$(basename "$target").partial.$$"
+    error=$(cp -R --preserve=mode,timestamps -- "$src" "$partial" 2>&1) || fail "cannot copy into $parent: ${error##*: }"
+    rm -rf -- "$target" || fail "cannot replace $target"
+    mv -- "$partial" "$target" || fail "cannot move the new bundle to $target"
+    partial=""
+    echo "installed $target"
 done
