@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # usage: scripts/install.sh [--uninstall] [DIR]
 #
-# Copies the plug-in bundles where hosts look for them: the VST bundles into ~/.vst, or all
-# of them into DIR (relative to the directory you run this from). Builds them first (in
+# Copies the plug-in bundles where hosts look for them: the VST bundles into ~/.vst and the
+# LV2 bundles into ~/.lv2, or all of them into DIR (relative to the directory you run this from). Builds them first (in
 # build/, like ./build.sh) when they are missing. An installed bundle is replaced whole.
-# --uninstall removes from ~/.vst (or DIR) exactly the bundles it would install there.
+# --uninstall removes from ~/.vst and ~/.lv2 (or DIR) exactly the bundles it would install
+# there.
 # KIV_BUILD_DIR names another build tree to install from (it is not built then).
 set -euo pipefail
 
@@ -12,6 +13,10 @@ set -euo pipefail
 bundles=(
     "bundles/RegularDecoder.vst    vst"
     "bundles/IrregularDecoder.vst  vst"
+    "bundles/BFormatConverter.vst  vst"
+    "lv2/RegularDecoder.lv2        lv2"
+    "lv2/IrregularDecoder.lv2      lv2"
+    "lv2/BFormatConverter.lv2      lv2"
 )
 # Where each kind goes when no DIR is given, under HOME.
 declare -A home_dir=([vst]=.vst [lv2]=.lv2)

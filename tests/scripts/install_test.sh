@@ -8,9 +8,11 @@ set -uo pipefail
 repo=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 install="$repo/scripts/install.sh"
-bundles=(RegularDecoder.vst IrregularDecoder.vst)
+# Each bundle as it lies in the build tree; it is installed under its own name.
+bundles=(bundles/RegularDecoder.vst bundles/IrregularDecoder.vst bundles/BFormatConverter.vst
+         lv2/RegularDecoder.lv2 lv2/IrregularDecoder.lv2 lv2/BFormatConverter.lv2)
 for b in "${bundles[@]}"; do
-    [ -d "$build/bundles/$b" ] || { echo "install_test: $build/bundles/$b is not built" >&2; exit 1; }
+    [ -d "$build/$b" ] || { echo "install_test: $build/$b is not built" >&2; exit 1; }
 done
 
 scratch=$(mktemp -d)
@@ -26,7 +28,7 @@ check() { # check DESCRIPTION COMMAND...
 }
 
 # Every file of the built bundles with its checksum, to see that no case touched them.
-manifest() { (cd "$build/bundles" && find . -print0 | sort -z | xargs -0 -I{} sh -c \
+manifest() { (cd "$build" && find bundles lv2 -print0 | sort -z | xargs -0 -I{} sh -c \
     'if [ -f "$1" ]; then sha256sum "$1"; else echo "$1"; fi' _ {}); }
 built=$(manifest)
 [ -n "$built" ] || { echo "install_test: empty manifest" >&2; exit 1; }
@@ -44,13 +46,32 @@ run_from() {
 lines() { if [ -z "$1" ]; then echo 0; else printf '%s\n' "$1" | wc -l; fi; }
 identical() { # the bundles in $1 are the built ones, byte for byte, no file more or less
     local b
-    for b in "${bundles[@]}"; do diff -r "$build/bundles/$b" "$1/$b" >/dev/null || return 1; done
+    for b in "${bundles[@]}"; do diff -r "$build/$b" "$1/${b##*/}" >/dev/null || return 1; done
 }
-absent() { local b; for b in "${bundles[@]}"; do [ ! -e "$1/$b" ] || return 1; done; }
+absent() { local b; for b in "${bundles[@]}"; do [ ! -e "$1/${b##*/}" ] || return 1; done; }
+# Without DIR each kind has its own folder in HOME: .vst and .lv2.
+home_of() { case "$2" in *.vst) echo "$1/.vst" ;; *) echo "$1/.lv2" ;; esac; }
+identical_in_home() {
+    local b
+    for b in "${bundles[@]}"; do
+        diff -r "$build/$b" "$(home_of "$1" "$b")/${b##*/}" >/dev/null || return 1
+    done
+}
+absent_from_home() {
+    local b
+    for b in "${bundles[@]}"; do [ ! -e "$(home_of "$1" "$b")/${b##*/}" ] || return 1; done
+}
 reports_install() { # one "installed DIR/bundle" line per bundle, nothing else
     [ "$(lines "$out")" -eq ${#bundles[@]} ] || return 1
     local b
-    for b in "${bundles[@]}"; do grep -qxF "installed $1/$b" <<<"$out" || return 1; done
+    for b in "${bundles[@]}"; do grep -qxF "installed $1/${b##*/}" <<<"$out" || return 1; done
+}
+reports_install_in_home() {
+    [ "$(lines "$out")" -eq ${#bundles[@]} ] || return 1
+    local b
+    for b in "${bundles[@]}"; do
+        grep -qxF "installed $(home_of "$1" "$b")/${b##*/}" <<<"$out" || return 1
+    done
 }
 refused() { # non-zero status, one line on standard error, nothing on standard output
     [ "$status" -ne 0 ] && [ "$(lines "$err")" -eq 1 ] && [ -z "$out" ]
@@ -96,8 +117,8 @@ mkdir -p "$home"
 status=0
 (cd "$elsewhere" && HOME="$home" KIV_BUILD_DIR="$build" "$install") >"$scratch/out" 2>"$scratch/err" || status=$?
 out=$(cat "$scratch/out")
-check "default: lands in HOME/.vst" identical "$home/.vst"
-check "default: one line per bundle" reports_install "$home/.vst"
+check "default: lands in HOME/.vst and HOME/.lv2" identical_in_home "$home"
+check "default: one line per bundle" reports_install_in_home "$home"
 for unset_or_empty in unset empty; do
     status=0
     if [ "$unset_or_empty" = unset ]; then
@@ -130,6 +151,8 @@ refusals=(
     "$elsewhere|$build/bundles/IrregularDecoder.vst/Contents/x86_64-linux"
     "$elsewhere|$build/bundles/RegularDecoder.vst/new dir"
     "$elsewhere|$scratch/link to bundles"
+    "$build|lv2"
+    "$elsewhere|$build/lv2/RegularDecoder.lv2"
     "$elsewhere|/"
 )
 for row in "${refusals[@]}"; do
@@ -177,8 +200,8 @@ check "uninstall again: exit 0, says not installed" test "$status" -eq 0 -a \
     "$(grep -c "^not installed: $target/" <<<"$out")" -eq ${#bundles[@]}
 status=0
 (cd "$elsewhere" && HOME="$home" KIV_BUILD_DIR="$build" "$install" --uninstall) >"$scratch/out" 2>"$scratch/err" || status=$?
-check "uninstall from HOME/.vst" absent "$home/.vst"
-check "uninstall leaves HOME/.vst itself" test -d "$home/.vst"
+check "uninstall from HOME/.vst and HOME/.lv2" absent_from_home "$home"
+check "uninstall leaves HOME/.vst and HOME/.lv2 themselves" test -d "$home/.vst" -a -d "$home/.lv2"
 status=0
 (cd "$elsewhere" && unset HOME && KIV_BUILD_DIR="$build" "$install" --uninstall) >"$scratch/out" 2>"$scratch/err" || status=$?
 out=$(cat "$scratch/out")
