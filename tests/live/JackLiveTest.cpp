@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 
-#include <dirent.h>
-
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -16,13 +14,12 @@
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "LiveJack.h"
 #include "engine/KivAmbisonicDecoder.h"
 #include "plugins/ProductDescription.h"
 
 namespace {
 
-constexpr int kSampleRate = 48000;
 constexpr long kPhaseFrames = kSampleRate / 4; // one input channel at a time, 0.25 s each
 
 // Our JACK client: sources that play the phases, sinks that record them.
@@ -91,34 +88,6 @@ private:
     std::atomic<long> frame{0};
 };
 
-jack_client_t* openClient(const std::string& server, const char* name) {
-    jack_status_t status{};
-    return jack_client_open(name, static_cast<jack_options_t>(JackNoStartServer | JackServerName),
-                            &status, server.c_str());
-}
-
-// Polls until ready() or the time is up.
-template <typename Ready> bool waitFor(Ready ready, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return ready();
-}
-
-// JACK's clients leave their semaphores in /dev/shm, named after the server: gone with it.
-void removeServerSemaphores(const std::string& server) {
-    DIR* shm = opendir("/dev/shm");
-    if (!shm) return;
-    while (const dirent* entry = readdir(shm)) {
-        const std::string name = entry->d_name;
-        if (name.rfind("jack_sem.", 0) == 0 && name.find("_" + server + "_") != std::string::npos)
-            unlink(("/dev/shm/" + name).c_str());
-    }
-    closedir(shm);
-}
-
 struct LiveCase {
     const ProductDescription* product;
     int program;
@@ -134,14 +103,9 @@ TEST_P(LiveDecoder, DecodesThroughJackAsItsMatrixSays) {
     const std::string server = "kivlive" + std::to_string(getpid()) + product.name;
     const std::string logs = std::string(KIV_LIVE_LOG_DIR) + "/" + product.name;
 
-    ChildProcess jackd({KIV_JACKD, "--no-realtime", "-n", server, "-d", "dummy", "-r",
-                        std::to_string(kSampleRate), "-p", "256"},
-                       {}, logs + "-jackd.log");
-    ASSERT_TRUE(jackd.started());
-    jack_client_t* client = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (client = openClient(server, "kivprobe")) != nullptr; },
-                        std::chrono::seconds(15)))
-        << "the JACK server did not start; see " << logs << "-jackd.log";
+    JackServer jackd(server, logs + "-jackd.log");
+    jack_client_t* client = jackd.connect("kivprobe");
+    ASSERT_NE(client, nullptr) << "the JACK server did not start; see " << logs << "-jackd.log";
 
     // The program's layout, with the weighting neutral so that the matrix shows as it is.
     const float layout = product.programs[program].values[kLayout] * 6.0f;
@@ -183,9 +147,7 @@ TEST_P(LiveDecoder, DecodesThroughJackAsItsMatrixSays) {
     // Ended in order, each within its grace period: nothing is left behind.
     EXPECT_TRUE(jalv.running()) << "jalv ended early; see " << logs << "-jalv.log";
     EXPECT_TRUE(jalv.stop());
-    EXPECT_TRUE(jackd.stop());
-    EXPECT_EQ(openClient(server, "kivafter"), nullptr) << "the server is still there";
-    removeServerSemaphores(server);
+    EXPECT_TRUE(jackd.stop()) << "the server is still there";
 
     // The matrix the engine decodes with for this layout.
     KivAmbisonicDecoder engine(kDecListSize, product.decList, product.numInputs, product.numOutputs,

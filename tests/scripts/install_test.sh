@@ -119,6 +119,11 @@ status=0
 out=$(cat "$scratch/out")
 check "default: lands in HOME/.vst and HOME/.lv2" identical_in_home "$home"
 check "default: one line per bundle" reports_install_in_home "$home"
+# An LV2 host finds them on its default path, which starts at ~/.lv2.
+listed=$(cd "$elsewhere" && env -u LV2_PATH HOME="$home" lv2ls 2>&1)
+for uri in urn:kivtone:RegularDecoder urn:kivtone:IrregularDecoder urn:kivtone:BFormatConverter; do
+    check "default: lv2ls lists $uri" grep -qxF "$uri" <<<"$listed"
+done
 for unset_or_empty in unset empty; do
     status=0
     if [ "$unset_or_empty" = unset ]; then
