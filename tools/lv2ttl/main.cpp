@@ -1,5 +1,6 @@
 // kiv_lv2ttl PRODUCT DIRECTORY: writes manifest.ttl, PRODUCT.ttl and presets.ttl of the
-// product's LV2 bundle into DIRECTORY, from the product description. Run by the build.
+// product's LV2 bundle into DIRECTORY, from the product description (a decoder's, or the
+// B-format converter's). Run by the build.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,7 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "plugins/converter/ConverterProduct.h"
 #include "tools/lv2ttl/BundleTurtle.h"
+#include "tools/lv2ttl/ConverterTurtle.h"
 
 namespace {
 
@@ -37,29 +40,40 @@ bool writeFile(const std::string& path, const std::string& text, std::string& er
 
 } // namespace
 
+// manifest.ttl, NAME.ttl and presets.ttl of the named product, as (file name, text).
+std::vector<std::pair<std::string, std::string>> turtleFilesOf(const std::string& name) {
+    if (const ProductDescription* product = productNamed(name.c_str()))
+        return {{"manifest.ttl", kiv::lv2ttl::manifestTtl(*product)},
+                {name + ".ttl", kiv::lv2ttl::pluginTtl(*product)},
+                {"presets.ttl", kiv::lv2ttl::presetsTtl(*product)}};
+    if (name == kBFormatConverterProduct.name)
+        return {{"manifest.ttl", kiv::lv2ttl::converterManifestTtl()},
+                {name + ".ttl", kiv::lv2ttl::converterPluginTtl()},
+                {"presets.ttl", kiv::lv2ttl::converterPresetsTtl()}};
+    return {};
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: kiv_lv2ttl RegularDecoder|IrregularDecoder DIRECTORY\n");
+        std::fprintf(
+            stderr,
+            "usage: kiv_lv2ttl RegularDecoder|IrregularDecoder|BFormatConverter DIRECTORY\n");
         return 2;
     }
-    const ProductDescription* product = productNamed(argv[1]);
-    if (product == nullptr) {
-        std::fprintf(stderr, "kiv_lv2ttl: no product named '%s'\n", argv[1]);
-        return 2;
-    }
-    const std::string directory = argv[2];
     std::vector<std::pair<std::string, std::string>> files;
     try {
-        files = {{directory + "/manifest.ttl", kiv::lv2ttl::manifestTtl(*product)},
-                 {directory + "/" + product->name + ".ttl", kiv::lv2ttl::pluginTtl(*product)},
-                 {directory + "/presets.ttl", kiv::lv2ttl::presetsTtl(*product)}};
+        files = turtleFilesOf(argv[1]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kiv_lv2ttl: %s\n", e.what());
         return 1;
     }
-    for (const auto& [path, text] : files) {
+    if (files.empty()) {
+        std::fprintf(stderr, "kiv_lv2ttl: no product named '%s'\n", argv[1]);
+        return 2;
+    }
+    for (const auto& [name, text] : files) {
         std::string error;
-        if (!writeFile(path, text, error)) {
+        if (!writeFile(std::string(argv[2]) + "/" + name, text, error)) {
             std::fprintf(stderr, "kiv_lv2ttl: %s\n", error.c_str());
             return 1;
         }
