@@ -27,7 +27,7 @@ extern const Lv2Case kIrregularLv2;
 // A node that frees itself.
 using Node = std::unique_ptr<LilvNode, void (*)(LilvNode*)>;
 
-// The process-wide world: specifications, plug-in classes and both bundles.
+// The process-wide world: the LV2 vocabularies, plug-in classes and both bundles.
 class World {
 public:
     static World& get();
