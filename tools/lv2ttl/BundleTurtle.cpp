@@ -133,15 +133,20 @@ std::string controlPort(const ProductDescription& product, const Catalogue& cata
 }
 
 std::string outputComment(const ProductDescription& product, const Catalogue& catalogue, int pin) {
-    // Which loudspeaker an output feeds depends on the layout: list it for every layout.
+    // Which loudspeaker an output feeds may depend on the layout: then list it per layout.
     std::string comment = std::string("Loudspeaker feed ") + product.outputs[pin].name + ".";
+    std::string perLayout;
+    bool sameForAll = true;
+    const char* first = outputPinLabel(product.decList[0], pin);
     for (int slot = 0; slot < kDecListSize; ++slot) {
         const char* label = outputPinLabel(product.decList[slot], pin);
         if (label == nullptr) continue;
-        comment += slot == 0 ? " By layout: " : "; ";
-        comment += decoderName(catalogue.engine, slot) + ": " + label;
+        sameForAll = sameForAll && first && std::string(label) == first;
+        perLayout += (perLayout.empty() ? " By layout: " : "; ") +
+                     decoderName(catalogue.engine, slot) + ": " + label;
     }
-    return comment + ".";
+    if (sameForAll && first) return std::string("Loudspeaker feed ") + first + ", in every layout.";
+    return comment + perLayout + ".";
 }
 
 } // namespace
