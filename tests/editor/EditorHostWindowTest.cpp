@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 // After the test framework: Xlib's macros would clash with its names.
+#include "WindowPixels.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -116,19 +117,11 @@ protected:
         return result;
     }
     // The window's pixels in a rectangle, as 0xRRGGBB values.
-    std::vector<unsigned long> pixels(int left, int top, int right, int bottom) {
-        std::vector<unsigned long> result;
-        XImage* image =
-            XGetImage(x, parent, left, top, right - left, bottom - top, AllPlanes, ZPixmap);
-        if (!image) return result;
-        for (int py = 0; py < bottom - top; ++py)
-            for (int px = 0; px < right - left; ++px)
-                result.push_back(XGetPixel(image, px, py) & 0xFFFFFF);
-        XDestroyImage(image);
-        return result;
+    std::vector<std::uint32_t> pixels(int left, int top, int right, int bottom) {
+        return windowPixels(x, parent, left, top, right, bottom);
     }
     void writeScreenshot(const std::string& path) {
-        const std::vector<unsigned long> all = pixels(0, 0, width, height);
+        const std::vector<std::uint32_t> all = pixels(0, 0, width, height);
         ASSERT_EQ(all.size(), std::size_t(width) * height);
         cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
         auto* data = cairo_image_surface_get_data(image);
@@ -192,7 +185,7 @@ TEST_P(EditorInHostWindow, DragsClicksAndControlClicksReachTheHost) {
     EXPECT_EQ(edits[edits.size() - 2].opt, cutoff) << "the last automation is the value kept";
 
     // The 7-position switch (x 227..323): the third position, and display 3 redraws.
-    const std::vector<unsigned long> nameBefore = pixels(215, 206, 335, 226);
+    const std::vector<std::uint32_t> nameBefore = pixels(215, 206, 335, 226);
     pointerTo(257, 238);
     button(true);
     button(false);
@@ -216,12 +209,12 @@ TEST_P(EditorInHostWindow, DragsClicksAndControlClicksReachTheHost) {
 }
 
 TEST_P(EditorInHostWindow, HostChangesRedrawAndCloseRemovesTheWindow) {
-    const std::vector<unsigned long> before = pixels(0, 0, width, height);
+    const std::vector<std::uint32_t> before = pixels(0, 0, width, height);
     plugin->dispatch(effSetProgram, 0, 3);
     idleFor(150);
     EXPECT_NE(pixels(0, 0, width, height), before);
     // Idle with nothing changing leaves the window as it is.
-    const std::vector<unsigned long> settled = pixels(0, 0, width, height);
+    const std::vector<std::uint32_t> settled = pixels(0, 0, width, height);
     idleFor(150);
     EXPECT_EQ(pixels(0, 0, width, height), settled);
 

@@ -16,6 +16,8 @@
 #include <X11/Xutil.h>
 #include <cairo.h>
 
+#include "WindowPixels.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,18 +45,6 @@ void findEditorWindows(Display* x, Window window, std::vector<Window>& found) {
         findEditorWindows(x, children[i], found);
     }
     if (children) XFree(children);
-}
-
-// A window's pixels as 0xRRGGBB values, row by row; empty when it cannot be read.
-std::vector<std::uint32_t> windowPixels(Display* x, Window window) {
-    std::vector<std::uint32_t> result;
-    XImage* image = XGetImage(x, window, 0, 0, kEditorWidth, kEditorHeight, AllPlanes, ZPixmap);
-    if (!image) return result;
-    for (int py = 0; py < kEditorHeight; ++py)
-        for (int px = 0; px < kEditorWidth; ++px)
-            result.push_back(std::uint32_t(XGetPixel(image, px, py) & 0xFFFFFF));
-    XDestroyImage(image);
-    return result;
 }
 
 // The VST bundle's editor for program 0, drawn in memory by the plug-in itself.
@@ -120,7 +110,7 @@ TEST_P(JalvEditor, OpensInsideTheHostShowingTheDefaults) {
             editors.clear();
             findEditorWindows(x, DefaultRootWindow(x), editors);
             if (editors.empty()) return false;
-            shown = windowPixels(x, editors.back());
+            shown = windowPixels(x, editors.back(), 0, 0, kEditorWidth, kEditorHeight);
             return shown == expected;
         },
         std::chrono::seconds(20));

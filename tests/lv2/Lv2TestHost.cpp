@@ -6,6 +6,7 @@
 #include <lv2/urid/urid.h>
 
 #include <cstring>
+#include <functional>
 #include <sstream>
 
 namespace kiv::lv2test {
@@ -14,6 +15,23 @@ const Lv2Case kRegularLv2{&kRegular, &kRegularDecoderProduct, KIV_REGULAR_LV2};
 const Lv2Case kIrregularLv2{&kIrregular, &kIrregularDecoderProduct, KIV_IRREGULAR_LV2};
 
 namespace {
+
+// Outputs of `outputs` channels for in, processed in blocks of at most `block` frames by
+// process(inputs, outputs, first frame, frames), the outputs apart from the inputs.
+Channels renderInBlocks(const Channels& in, int outputs, int block,
+                        const std::function<void(float**, float**, int, int)>& process) {
+    const int frames = static_cast<int>(in[0].size());
+    Channels out(static_cast<std::size_t>(outputs), std::vector<float>(frames));
+    std::vector<float*> ins(in.size()), outs(out.size());
+    for (int start = 0; start < frames; start += block) {
+        const int n = std::min(block, frames - start);
+        for (std::size_t j = 0; j < in.size(); ++j)
+            ins[j] = const_cast<float*>(in[j].data()) + start;
+        for (std::size_t j = 0; j < out.size(); ++j) outs[j] = out[j].data() + start;
+        process(ins.data(), outs.data(), start, n);
+    }
+    return out;
+}
 
 std::vector<std::string>& uridTable() {
     static std::vector<std::string> table;
@@ -162,17 +180,8 @@ void Lv2Instance::run(float* const* inputs, float* const* outputs, int frames) {
 }
 
 Channels Lv2Instance::render(const Channels& in, int block) {
-    const int frames = static_cast<int>(in[0].size());
-    Channels out(static_cast<std::size_t>(product_.numOutputs), std::vector<float>(frames));
-    std::vector<float*> ins(in.size()), outs(out.size());
-    for (int start = 0; start < frames; start += block) {
-        const int n = std::min(block, frames - start);
-        for (std::size_t j = 0; j < in.size(); ++j)
-            ins[j] = const_cast<float*>(in[j].data()) + start;
-        for (std::size_t j = 0; j < out.size(); ++j) outs[j] = out[j].data() + start;
-        run(ins.data(), outs.data(), n);
-    }
-    return out;
+    return renderInBlocks(in, product_.numOutputs, block,
+                          [&](float** ins, float** outs, int, int n) { run(ins, outs, n); });
 }
 
 Channels Lv2Instance::renderInPlace(const Channels& in, int block) {
@@ -207,18 +216,11 @@ renderVst(const BundleFacts& bundle,
     if (!plugin) return {};
     configure(*plugin);
     plugin->start(rate, block);
-    const int frames = static_cast<int>(in[0].size());
-    Channels out(static_cast<std::size_t>(bundle.outputs), std::vector<float>(frames));
-    std::vector<float*> ins(in.size()), outs(out.size());
-    for (int start = 0; start < frames; start += block) {
-        const int n = std::min(block, frames - start);
-        for (std::size_t j = 0; j < in.size(); ++j)
-            ins[j] = const_cast<float*>(in[j].data()) + start;
-        for (std::size_t j = 0; j < out.size(); ++j) outs[j] = out[j].data() + start;
-        if (beforeBlock) beforeBlock(*plugin, start);
-        plugin->processReplacing(ins.data(), outs.data(), n);
-    }
-    return out;
+    return renderInBlocks(in, bundle.outputs, block,
+                          [&](float** ins, float** outs, int start, int n) {
+                              if (beforeBlock) beforeBlock(*plugin, start);
+                              plugin->processReplacing(ins, outs, n);
+                          });
 }
 
 std::string firstDifference(const Channels& a, const Channels& b) {

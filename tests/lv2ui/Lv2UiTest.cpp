@@ -15,6 +15,7 @@
 #include <lv2/ui/ui.h>
 
 // After the test framework: Xlib's macros would clash with its names.
+#include "WindowPixels.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -187,15 +188,7 @@ protected:
     }
     // The window's pixels in a rectangle, as 0xRRGGBB values.
     std::vector<std::uint32_t> pixels(int left, int top, int right, int bottom) {
-        std::vector<std::uint32_t> result;
-        XImage* image = XGetImage(x, parent, left, top, unsigned(right - left),
-                                  unsigned(bottom - top), AllPlanes, ZPixmap);
-        if (!image) return result;
-        for (int py = 0; py < bottom - top; ++py)
-            for (int px = 0; px < right - left; ++px)
-                result.push_back(std::uint32_t(XGetPixel(image, px, py) & 0xFFFFFF));
-        XDestroyImage(image);
-        return result;
+        return windowPixels(x, parent, left, top, right, bottom);
     }
     std::vector<std::uint32_t> window() { return pixels(0, 0, kWidth, kHeight); }
     // The VST bundle's editor drawn in memory for a program, as 0xRRGGBB values.
