@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding speed of the engine's processReplacing, in nanoseconds per frame, for
 // both plug-in configurations in every spatial-EQ mode, with and without
 // near-field compensation, at three block sizes; each case also runs the plain

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's display conversions: normalised parameter value -> the text a display shows.
 // Each writes a short NUL-terminated text; `text` holds at least kDisplayTextSize bytes.
 // The mappings are the engine's; the texts carry their units ("1200Hz", "2.00m").

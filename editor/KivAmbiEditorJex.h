@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's editor window: the background picture, five film-strip knobs, two
 // multi-position switches, seven text displays and the speaker diagram of the layout, one control
 // and one display per host parameter (the parameter number is the tag of both). The controls drive

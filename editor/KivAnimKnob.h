@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's knob: the toolkit's film-strip knob, except that a point exactly at the
 // knob's centre keeps the angle of the previous point (of any KivAnimKnob) instead of
 // counting as pointing right. Everything else (drawing, mouse, wheel, keys, the default

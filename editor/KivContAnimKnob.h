@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A knob with the mapping of KivAnimKnob (its own lastAlpha, not shared with
 // KivAnimKnob) and a modal tracking routine of its own: in circular mode the value
 // follows the pointer's angle directly, so crossing the dead zone at the bottom moves

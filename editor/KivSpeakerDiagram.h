@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The speaker diagram in the middle of the editor window: the loudspeakers of the decoder
 // in use, seen from above around the listener of the background picture (front up, left
 // to the left), each numbered with its output, 1 to N. Speakers above the listener sit on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The angle of a point seen from a knob's centre, for the editor's knobs: radians in
 // [0, 2 pi), counter-clockwise from pointing right, y up. A point exactly at the centre
 // has no angle of its own and keeps lastAlpha, the angle of the last point that was not

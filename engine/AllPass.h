@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First-order all-pass, used as a complementary two-band crossover with a gain per band.
 // The low band (x + ap) / 2 and the high band (x - ap) / 2 sum to the input.
 // Audio thread: Reset, DoAllPass, ProcessAudio. Any thread while no block runs: SetCutOff.

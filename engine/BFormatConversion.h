@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First-order B-format between its two conventions: FuMa (W, X, Y, Z, W 3 dB down), which
 // the decoders take, and AmbiX (ACN 0 to 3 = W, Y, Z, X with SN3D weighting, W at full
 // level). AmbiX to FuMa: W = ACN0 / sqrt 2, X = ACN3, Y = ACN1, Z = ACN2; FuMa to AmbiX is

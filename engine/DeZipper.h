@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One-pole smoother for a filter coefficient: about 0.2 % of the way to the
 // target per sample (63 % after ~500 samples, 99 % after ~2300).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers of the 32 catalogue decoders. A plug-in's DecList names seven of them.
 #pragma once
 

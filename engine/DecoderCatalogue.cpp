@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 32 fixed decoders. Each entry reshapes the slot's set, names it and writes
 // every speaker's column by one of three methods: a ring of speakers at computed
 // azimuths, speakers by direction, or tables of optimised values. Azimuths are

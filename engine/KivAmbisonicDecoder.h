@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decoding engine: decoder slots from the catalogue, the seven user
 // parameters in physical units, per-channel crossovers, shelves and near-field
 // filters, and the work buffers of the processing chain.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One decoder's matrix: the gain of every ambisonic input channel in every
 // loudspeaker feed, with the decoder's display name. Written once while the
 // engine is built, read afterwards by the audio thread and the displays.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/KivSOS.h"
 
 void KivSOS::processaudio(const float* in, float* out, int n) {

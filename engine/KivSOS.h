@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Second-order section (biquad), direct form I, with public coefficients.
 // A new section is the identity (b0 = a0 = 1); a0 is not used by the recurrence.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Near-field compensation filters of order 1 to 4: the analogue prototype
 // g * P_N(342 / (r1 s)) / P_N(342 / (r2 s)) with Bessel-type polynomials P_N,
 // mapped by the bilinear transform, with r1 the encoded distance and r2 the

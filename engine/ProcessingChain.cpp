@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio path: band weighting, near-field compensation, matrix, clearing.
 //
 // The filters of the channels are independent recursions whose speed is bound by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First-order shelf: gain gLow at 0 Hz, gHigh at half the sample rate and
 // sqrt(gLow * gHigh) with a phase of -90 degrees at the split frequency.
 // Transfer function gain * (b + 1/z) / (1 + a/z). With equal gains of 1 it is

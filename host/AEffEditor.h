@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host-facing editor interface. An editor lives as long as its effect; the window it
 // draws in belongs to the host, which hands it over on open and takes it back on close.
 // User-interface thread only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor bound to the widget toolkit's frame. It hands the host a fixed rectangle,
 // forwards idle, keys, wheel, mouse and redraws to the frame while one exists, keeps the
 // process-wide knob mode, throttles the idle the toolkit asks for while it tracks the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The base of every effect: it owns the AEffect record the host holds, points the record's
 // entries at static trampolines that forward to its virtual operations, answers the basic
 // opcodes 0 to 24, and holds the instance's host callback, editor, sample rate (Hz), block

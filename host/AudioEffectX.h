@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The extended effect of VST 2.4: the opcodes 25 to 79 on top of AudioEffect's basic
 // ones, their default answers, and the extended calls back into the host. It adds no
 // state. Threads as AudioEffect: dispatcher on the host's user-interface thread.

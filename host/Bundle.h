@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's own bundle: the directory three levels above the .so that holds the
 // running code (<bundle>/Contents/x86_64-linux/<name>.so). The toolkit finds the
 // editor's pictures under <bundle>/Contents/Resources.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listener every toolkit control reports to. The concrete editor implements it and
 // turns value changes into parameter changes. User-interface thread only.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capability strings of the VST 2.4 interface: what a host may ask an effect through
 // effCanDo (PlugCanDos), and what an effect may ask its host through audioMasterCanDo
 // (HostCanDos). Our effects answer 0 (unknown) to every one of them and never ask.

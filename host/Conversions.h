@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number-to-text conversions of the host displays, as free functions; AudioEffect's
 // virtual conversions call these. Each writes at most maxLen characters and a terminating
 // NUL into text (which must hold maxLen + 1 bytes); a null text gets nothing. Any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the editor base classes need of the widget toolkit's top-level frame.
 // The toolkit's CFrame implements it; AEffGUIEditor talks to the frame only
 // through this interface. All calls come on the host's user-interface thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/HostCalls.h"
 
 VstIntPtr callHost(audioMasterCallback callback, AEffect* effect, const HostRequest& request,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calls an effect makes back into its host, as data: the host opcode, how the host's
 // answer becomes the operation's result, and the result when there is no host callback.
 // The operations of AudioEffect and AudioEffectX pass their arguments (index, value, ptr,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/HostText.h"
 
 void copyHostText(char* destination, const char* source, std::size_t maxChars) {

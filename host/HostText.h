@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way text is written into a buffer that the host supplies: at most maxChars
 // characters, always followed by a terminating NUL. Any thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's tick clock: milliseconds on CLOCK_MONOTONIC, kept in 64 bits so that it
 // only grows while the process lives. Any thread; a few nanoseconds per call.
 #pragma once

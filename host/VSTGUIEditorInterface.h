@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The widget toolkit's view of an editor. The frame holds a pointer to it and
 // calls it while a control tracks the mouse; AEffGUIEditor implements it.
 // User-interface thread only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opcode numbers of the VST 2.4 interface: what the host asks of the effect through the
 // record's dispatcher, and what the effect asks of the host through its callback.
 #pragma once

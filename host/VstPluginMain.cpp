@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's entry point, the one function a host looks up. Linked into each bundle's
 // .so as an object of its own so that the archive cannot drop it.
 #include "host/AudioEffect.h"

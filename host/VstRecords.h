@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed-layout records of the VST 2.4 plug-in interface, x86_64 Linux layout.
 // The host reads and writes these directly, so every size and offset is pinned.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven catalogue decoders a bundle offers, in engine-slot order. Each bundle's .so
 // defines and exports it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One factory or user program: the seven normalised parameter values (indexed by
 // parameter number) and its name. Value is the bundle's storage type (double for
 // RegularDecoder, float for IrregularDecoder); values enter and leave as 32-bit floats.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The class each bundle instantiates: the bundle's effect class (Effect) with its editor
 // window (Editor) attached, the vendor and product texts and the vendor version of the
 // product description, and category 0. Every parameter change reaches the editor after the

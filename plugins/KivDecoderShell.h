@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the two effect classes have in common: one decoding engine, seven programs, seven
 // host parameters that map one to one onto engine settings (ParameterTable.h), audio,
 // sample rate, block size and resume handed straight to the engine, and the pin names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The guard on every parameter value that arrives from the host: a NaN is refused, and
 // anything outside 0 to 1 is clamped, so that no engine mapping ever sees a value it
 // cannot map (a layout value outside the table would select a decoder that does not exist).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The label of each output pin for the decoder in use: the speaker that the decoder
 // drives on that output, or "Unused".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the host sees of the seven parameters, as data: name and label texts, the engine
 // setter and getter (normalised values), how the display text is made, and the physical
 // range that formats with physical control values show. Both bundles show the same table;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A product as data: everything a bundle is, read by every face of it (the VST effect
 // class, the LV2 plug-in and its editor, the LV2 metadata generator and ambidec), so that
 // no face can drift from another. Parameters are the shared table of ParameterTable.h;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loudspeaker directions of the decoders the two products offer, per catalogue
 // decoder, in output-channel order (they agree with the output pin labels of
 // OutputPinNames.h). Degrees; azimuth anticlockwise from straight ahead (positive is

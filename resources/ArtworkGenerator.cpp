@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the editor's pictures at build time:
 //   bmp00130.png  IrregularDecoder window background
 //   bmp00131.png  RegularDecoder window background

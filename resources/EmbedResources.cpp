@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns picture files into a C++ source with one byte array each and a table of
 // (resource number, bytes, size), so that a plug-in copied without its bundle
 // still has its pictures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture compiled into the plug-in: resource number and PNG bytes.
 // Tables of these end with an entry whose number is 0.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # usage: scripts/check-bare-machine.sh [--only build|test] [--workdir DIR] [--mirror URL] [--keep]
 #
 # Runs the README's two commands as a newcomer would, each on its own bare Debian 12: a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when clang-format would change any tracked C++ file.
 set -euo pipefail
 cd "$(dirname "$0")/.."

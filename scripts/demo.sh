@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The demo: makes a B-format test file (a noise source circling the listener once in eight
 # seconds, rising and falling in elevation for the 3D layouts), renders it through every
 # factory program of both plug-ins, plots every program's decoder, takes the editor

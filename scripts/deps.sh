@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that the build and the tests need, when missing.
 # usage: scripts/deps.sh GROUP...   (groups: build, test, ci, bare)
 #   build  what ./build.sh needs: the plug-ins, ambidec, the benchmark and the demo

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # usage: scripts/install.sh [--uninstall] [DIR]
 #
 # Copies the plug-in bundles where hosts look for them: the VST bundles into ~/.vst and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A knob drawn from a vertical film strip: the background bitmap holds every position,
 // one picture of heightOfOneImage pixels below the other. Value v shows picture
 // floor(v * (count - 1)), so a strip of 281 pictures gives 281 positions from 0 to 1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture held in memory (32-bit ARGB, premultiplied), reference-counted.
 //
 // A bitmap made from a resource number N is looked up in this order:

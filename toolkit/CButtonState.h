@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolkit's button-state bits, as the controls receive them with every mouse
 // event, and what a view answers to a mouse event.
 #pragma once

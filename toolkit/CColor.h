@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A colour: red, green, blue and alpha, each 0 to 255 (alpha 255 is opaque).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A view that edits one value: the value with its range, default and wheel step, the
 // tag that names it to the listener, and the begin/end brackets of an edit, which reach
 // the editor through the frame. The value is normalised in this system (0 to 1).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws into a cairo surface: the frame's picture of the editor, or a bitmap.
 // Coordinates are the target's pixels. Lines are one pixel wide and lie on pixel
 // centres, so a stroked rectangle covers exactly its border pixels. A context made by a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A font description: family name, size in pixels (one point is one pixel on the editor's
 // 72-dpi grid) and style bits. The family is matched by fontconfig when text is drawn, so
 // "Helvetica" picks the closest face installed. Reference-counted; the three shared

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's top-level view: a background bitmap and the child views drawn over it in
 // the order they were added, the focus view, the link to the editor, and the way events
 // reach the views.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A switch with a number of positions side by side, drawn from a vertical strip of
 // pictures (the background bitmap), one per position. Value v shows picture
 // floor((positions - 1) * v + 0.5); a press or drag with the left button at x picks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rotary knob. Angles are in radians, counter-clockwise from the direction pointing
 // right with y pointing up; the value runs from the start angle over the range angle
 // (negative: clockwise). By default the minimum lies at 225 degrees (lower left), the

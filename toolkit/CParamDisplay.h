@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text display of a control value. At each redraw it makes its text (with the
 // conversion that has user data if one is set, else the plain one, else "%2.2f" of the
 // value), then draws, as the style allows: its background bitmap, or when it has none

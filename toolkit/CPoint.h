@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A point in pixels: h grows to the right, v grows downwards.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rectangle in pixels. left and top are inside it, right and bottom just outside,
 // so two rectangles that share an edge do not overlap.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base of the toolkit's shared objects (views, bitmaps, fonts, drawing contexts).
 // An object starts with one reference, held by whoever created it; remember() adds one,
 // forget() gives one back and deletes the object with the last. User-interface thread only.

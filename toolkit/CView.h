@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base of everything a frame shows: a rectangle in frame pixels, an optional background
 // bitmap, and the flags the frame reads (dirty, mouse-enabled, visible, transparent).
 // A view belongs to at most one frame, which draws it when it is dirty and sends it the

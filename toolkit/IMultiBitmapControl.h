@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A control drawn from a strip of pictures of equal height, one above the other: the
 // height of one picture in pixels and the number of pictures.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the frame's pointer is and which buttons are held: what a control that tracks
 // the mouse on its own keeps asking. A windowed frame asks its X11 window; a frame
 // without a window asks the source it was given (tests script one with ScriptedPointer).

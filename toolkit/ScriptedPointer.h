@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pointer that replays a script of samples (position and button state), for frames
 // without a window. Each button query takes the next sample, location queries report
 // the sample taken last, and the last sample stays once the script has run out: a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual key numbers and modifier bits of a host key code (VstKeyCode) that the
 // toolkit's controls understand.
 #pragma once

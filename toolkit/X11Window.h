@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's window inside a host's X11 window: its own display connection, one plain
 // child of the host's window at (0, 0) with a fixed size, and the events of that child
 // handed to the frame. No thread and no timer: events are handled only when the frame

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The longest block a host will hand to run, from the options it passes at instantiation.
 #pragma once
 

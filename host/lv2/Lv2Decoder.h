@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One product's decoder as an LV2 plug-in instance: the engine built from the product
 // description, audio ports handed to processReplacing, and control ports in physical units
 // that reach the engine through the same normalised values and the same guard as the VST

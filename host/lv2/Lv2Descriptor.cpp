@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/lv2/Lv2Descriptor.h"
 
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The descriptor of a decoder bundle: the callbacks every decoder shares around
 // Lv2Decoder, and the bundle's own URI and instantiate (which names its product).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/lv2ui/Lv2UiGlue.h"
 
 #include "host/AEffGUIEditor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor window as an LV2 X11 UI. The UI keeps a parameter model of its own: an
 // instance of the bundle's effect class with its editor, never the DSP instance (the host
 // may run the UI in another process). The host's port values reach the model through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter as an LV2 plug-in on the core C interface: ports in0..in3, out0..out3 and
 // the control `direction` (0 AmbiX to FuMa, 1 FuMa to AmbiX), in that index order. The
 // control value passes the same guard as the VST parameter: NaN is ignored (the direction

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter as a VST 2.4 effect: four inputs, four outputs, one parameter (the
 // direction, normalised: below 0.5 AmbiX to FuMa, from 0.5 on FuMa to AmbiX) and one
 // program per direction. Program and pin names follow the direction; there is no editor

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter's LV2 port indices, shared by the plug-in and its Turtle generator: the
 // four audio inputs, the four audio outputs, then the direction control.
 #pragma once

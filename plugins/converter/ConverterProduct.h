@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The B-format converter as data: what every face of it reads (the VST effect class, the
 // LV2 plug-in, the LV2 Turtle generator and the tests), so that no face can drift from
 // another. One parameter, the direction; a program per direction; pin names that follow

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IrregularDecoder's editor window as an LV2 UI.
 #include "editor/KivAmbiEditorJex.h"
 #include "host/lv2ui/Lv2UiGlue.h"

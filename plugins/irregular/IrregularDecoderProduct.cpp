@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IrregularDecoder: horizontal first-order B-format to the five loudspeakers of ITU 5.0,
 // with a choice of seven optimised decoders.
 #include "plugins/ProductDescription.h"

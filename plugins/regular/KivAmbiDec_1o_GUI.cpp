@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugins/regular/KivAmbiDec_1o_GUI.h"
 
 #include "plugins/regular/RegularDecList.h"

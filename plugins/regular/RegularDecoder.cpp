@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RegularDecoder's instance factory.
 #include "editor/KivAmbiEditorJex.h"
 #include "plugins/KivAmbiDecEdit.h"

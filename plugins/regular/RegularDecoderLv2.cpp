@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RegularDecoder's LV2 entry point.
 #include "host/lv2/Lv2Descriptor.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RegularDecoder: first-order B-format with height to up to eight loudspeakers in regular
 // layouts.
 #include "plugins/ProductDescription.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter before a decoder decodes AmbiX as the decoder's own tools do: an AmbiX
 // plane-wave file through the converter (either face) and then RegularDecoder gives what
 // `ambidec render --input ambix` gives for the same file; and ambidec itself takes the

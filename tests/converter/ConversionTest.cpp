@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion as a host hears it, through both faces: which input each output takes and
 // at what gain, in both directions; the way back gives the input; the direction value
 // passes the guard every host value passes; block length and in-place buffers change

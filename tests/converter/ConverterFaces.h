@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter's two faces as a host sees them, behind one small interface for the tests
 // that apply to both: the VST bundle through our test host (entry point, record,
 // dispatcher), the LV2 bundle through lilv (the bundle loaded by its path, an instance,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 bundle as lilv reads it, against the product description: the plug-in, its class
 // and features, every port (index, symbol, name, what it carries, range, scale points) and
 // the presets, restored as a host restores them.
@@ -76,6 +77,11 @@ TEST(ConverterLv2, ThePlugIn) {
     EXPECT_EQ(text(lilv_plugin_get_library_uri(plugin)),
               "file://" + kLv2Bundle + "/BFormatConverter.so");
     EXPECT_FALSE(lilv_plugin_has_latency(plugin));
+    Node licenceKey(Lv2World::get().uri("http://usefulinc.com/ns/doap#license"));
+    LilvNodes* licence = lilv_plugin_get_value(plugin, licenceKey);
+    ASSERT_EQ(lilv_nodes_size(licence), 1u);
+    EXPECT_EQ(text(lilv_nodes_get_first(licence)), "http://spdx.org/licenses/GPL-3.0-or-later");
+    lilv_nodes_free(licence);
     LilvNodes* required = lilv_plugin_get_required_features(plugin);
     EXPECT_EQ(lilv_nodes_size(required), 0u);
     lilv_nodes_free(required);

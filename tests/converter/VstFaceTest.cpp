@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VST bundle as a host's dispatcher sees it: the record, the texts, the pins named by
 // the direction, a program per direction that follows the parameter, and what the .so
 // exports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each plug-in's editor inside a real X11 window, reached only as a host reaches it: the
 // bundle loaded through the test host, a top-level window of our own on a private Xvfb
 // server handed over with effEditOpen, effEditIdle every 30 ms, and real pointer and key

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor window of one bundle (compiled once per bundle: KIV_TEST_REGULAR picks
 // RegularDecoder), built on the real effect class and driven in memory: what every view
 // shows after open, how host changes and user edits travel, close and reopen, snapshots.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's knobs: the point-to-value mapping with its centre and dead-zone cases,
 // the class-wide last angle of each class, the circular drag that holds at the end
 // (event path) against the modal one that jumps across the dead zone, modal linear

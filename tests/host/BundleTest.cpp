@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bundle lookup and the reference each editor takes and gives back.
 #include <gtest/gtest.h>
 

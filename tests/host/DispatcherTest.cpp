@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The basic and extended dispatchers and the record's entries, on an effect that keeps
 // every default.
 #include <gtest/gtest.h>

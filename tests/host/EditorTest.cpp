@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AEffGUIEditor: rectangle, frame forwarding, the idle throttle (on a clock the test
 // drives), the class-wide knob mode and begin/end edit to the host.
 #include <gtest/gtest.h>

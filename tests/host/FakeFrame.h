@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An EditorFrame that records what the editor asks of it; its event loop only counts.
 #pragma once
 

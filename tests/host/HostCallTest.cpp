@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every host call: the opcode and arguments it sends, how the answer becomes its result,
 // and its fallback without a host callback.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A host callback for the unit tests of the interface layer: records every call and
 // answers with what the test set per opcode (0 otherwise).
 #pragma once

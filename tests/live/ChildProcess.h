@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program the test starts and always ends: its own process group (so whatever it starts
 // ends with it), standard input on a pipe the test holds open (console programs that read
 // commands keep running), output into a log file. Ended with SIGTERM, then SIGKILL after a

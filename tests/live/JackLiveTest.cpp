@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each decoder live: a JACK server with its dummy backend, the LV2 plug-in run by jalv as a
 // JACK client, and a client of ours that plays B-format into it and records what comes
 // out. Each input channel in turn carries a steady 1.0 while the others are silent; with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each decoder's editor in a real LV2 host: jalv.gtk3 on a private X server and a JACK
 // server of the test's own embeds the plug-in's X11 UI through its own UI wrapper. The
 // editor window must appear at its size and show exactly what the VST editor shows for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the live tests share: a JACK server of the test's own (dummy backend, no real-time
 // scheduling), started and ended by the test, and clients of ours on it.
 #pragma once

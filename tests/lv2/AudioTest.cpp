@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 plug-ins decode exactly as the VST plug-ins: every factory program applied as a
 // preset by lilv, settings across every control's range (at the start and changed while
 // running), hostile control values, sample rates, a block longer than announced, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lv2apply, the command-line host of lilv-utils, decodes a file with each plug-in: found on
 // LV2_PATH, one output channel per output port, and the catalogue's gains with the patterns
 // at 1 in a single band (the output is then the decoder matrix times the input).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small LV2 host on lilv for the tests: one world with both built bundles loaded, an
 // instance with its own control values and features (urid:map, and the block-length
 // options when asked for), and the same renders through the VST bundle for comparison.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated bundles as a host reads them through lilv, against the product description:
 // plug-in, class, author, ports in the agreed order with their names, ranges, units and
 // scale points, the editor, features, and every preset's values mapping back exactly.
@@ -63,6 +64,12 @@ TEST_P(Metadata, PluginIsFiledAsASpatialPluginWithTheVstTexts) {
                  "http://lv2plug.in/ns/lv2core#SpatialPlugin");
     const std::string binary = lilv_node_as_uri(lilv_plugin_get_library_uri(plugin));
     EXPECT_EQ(binary.substr(binary.rfind('/') + 1), std::string(product().name) + ".so");
+    LilvNodes* licence =
+        lilv_plugin_get_value(plugin, uri("http://usefulinc.com/ns/doap#license").get());
+    ASSERT_EQ(lilv_nodes_size(licence), 1u);
+    EXPECT_STREQ(lilv_node_as_uri(lilv_nodes_get_first(licence)),
+                 "http://spdx.org/licenses/GPL-3.0-or-later");
+    lilv_nodes_free(licence);
 }
 
 TEST_P(Metadata, FeaturesAllowHardRealTimeAndInPlaceAndRequireNothing) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each bundle's LV2 UI reached only as an LV2 host reaches it: <Name>_ui.so opened with
 // dlopen, lv2ui_descriptor(0) instantiated inside an X11 window of our own (ui:parent) on
 // a private Xvfb server, with ui:touch, driven by port_event, the idle interface and real

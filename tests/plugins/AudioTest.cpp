@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio through the record: one decoder of each plug-in with the pattern at 1 and a single
 // band, where every output is the catalogue's matrix applied to the inputs; unused outputs
 // silent; every program finite at the common rates.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dispatcher's answers through the record of each plug-in.
 #include "PluginBundles.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each .so exports exactly its entry point and its decoder list.
 #include <gtest/gtest.h>
 

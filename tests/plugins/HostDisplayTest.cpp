@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a host shows of a parameter (effGetParamDisplay) is what the editor shows, without
 // the unit the host takes from the label: rounded, never cut, at most 8 characters.
 #include <cstring>

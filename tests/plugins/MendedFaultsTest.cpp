@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host input that used to corrupt state or crash: values outside 0 to 1 and NaN, negative
 // program numbers, long program names, null text buffers.
 #include <cmath>

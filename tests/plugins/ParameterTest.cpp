@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters, displays, programs, program names and pin labels of both plug-ins.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two bundles as the plug-in tests expect them, and a fixture that loads one through
 // the test host and creates an instance.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry point and the record, as a host finds them.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ardour's VST2 scanner loads each bundle as the DAW does and writes what it found to a
 // cache file. Skipped where the scanner is not installed.
 #include <dirent.h>

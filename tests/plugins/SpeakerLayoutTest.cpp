@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The speaker layouts of the product description against the output pin labels: output k
 // of every decoder either product offers sits where its label says.
 #include "plugins/SpeakerLayout.h"

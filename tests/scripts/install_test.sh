@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # scripts/install.sh as a user runs it: from another working directory, into relative and
 # absolute directories whose names have blanks and non-ASCII letters, into the build tree
 # itself, without HOME, and --uninstall. The built bundles must come through every case

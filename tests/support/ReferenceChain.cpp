@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReferenceChain.h"
 
 void referenceProcess(KivAmbisonicDecoder& e, float** in, float** out, int n) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linked into the test programs that draw text or use cairo: at the end of the run it
 // gives back the process-wide caches of cairo (font faces, scaled fonts) and fontconfig
 // (its configuration and font set). They are meant to live until the process ends, and

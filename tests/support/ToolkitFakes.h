@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stand-ins for the editor and the listener that the toolkit's controls talk to, and a
 // film strip whose pictures can be told apart by their colour.
 #pragma once

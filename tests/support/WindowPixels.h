@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rectangle of an X11 window's pixels as 0xRRGGBB values, row by row; empty when the
 // window cannot be read. For the window tests, which compare and save what is on screen.
 // Include after the test framework: Xlib's macros would clash with its names.

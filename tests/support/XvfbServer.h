@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private X server for window tests: Xvfb on a display number it picks itself
 // (-displayfd), so parallel tests never collide; it reports the number once it accepts
 // connections, and is killed when the object goes. Plus the helpers such tests share.

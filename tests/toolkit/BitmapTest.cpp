@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmaps by resource number: the bundle's file first, then the copy compiled in, else
 // an empty bitmap; and how a bitmap draws a part of itself.
 #include "ToolkitFakes.h"

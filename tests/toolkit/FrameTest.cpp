@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame: drawing order and drawing only what changed, ownership of its views,
 // where mouse, wheel and key events go, the editor link, and its picture as PNG.
 #include "ToolkitFakes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolkit's knob as a user drives it through the frame: linear and circular drags,
 // Alt and the knob mode, Shift during a drag, the default-value click, wheel and keys;
 // and the film-strip picture shown for a value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text display: which text it shows, and what each style and transparency draws.
 #include "ToolkitFakes.h"
 

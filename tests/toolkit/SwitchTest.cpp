@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multi-position switch: the picture shown for a value, the position picked by a
 // click or drag, the default-value click, and presses it does not take.
 #include "ToolkitFakes.h"

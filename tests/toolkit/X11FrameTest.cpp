@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A frame inside a real X11 window: a private Xvfb server, a parent window standing in
 // for the host's, real pointer events sent with XTest, and the frame idled the way hosts
 // do it (every 30 ms). The knob's value, its listener and the window's pixels must follow.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The figures that `ambidec plot` computes, measured through the real plug-ins' audio path,
 // against the textbook values of regular layouts. With speaker gains a + b cos(angle),
 // b/a = p / (2 - p) for a pattern p: the basic decoder (b/a = 2 in 2D, 3 in 3D) has rV = 1,

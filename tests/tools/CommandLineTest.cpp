@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: what each command accepts, and the usage errors it reports.
 #include "tools/ambidec/CommandLine.h"
 #include "tools/ambidec/ToolError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Velocity and energy vectors against the textbook values of regular layouts, from ideal
 // first-order speaker gains g = a + b cos(angle between speaker and source).
 #include "tools/ambidec/DirectionVectors.h"

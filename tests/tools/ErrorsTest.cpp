@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambidec's failures: one line on standard error, a non-zero exit status, and never an
 // output file (nor a temporary one) left behind; also when the run is interrupted.
 #include "ToolRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output files that appear whole or not at all, the formats chosen by extension, and the
 // B-format channel conversions.
 #include "tools/ambidec/AtomicOutput.h"

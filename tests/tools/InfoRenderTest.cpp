@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambidec info and render through the real bundles: the plug-ins' own texts, and decoded
 // samples against values computed from the decoder catalogue.
 #include "ToolRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where ambidec's outputs go, through the real bundles: sizes past a format's limit are
 // refused before any audio is written; links are followed, devices and FIFOs written into
 // and never replaced; no way of stopping the program short of SIGKILL leaves a file behind.

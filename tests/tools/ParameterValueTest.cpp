@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Values typed with units, and the parameter names and numbers they are set by.
 #include "tools/ambidec/ParameterValue.h"
 #include "tools/ambidec/ToolError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts ambidec composes: a parameter's display with its unit label where that reads well,
 // program names matched whole, and the plot's summaries where rV is undefined.
 #include "tools/ambidec/DecoderPlot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What ambidec reports about the audio and the command line, through the real bundles:
 // NaN and infinity, clipping, files cut short, standard output that cannot be written, the
 // plot's undefined rV, 3- and 4-channel inputs, bare library names, program names and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambidec snapshot: the editor window drawn offscreen by the real plug-ins, with the
 // program and settings asked for.
 #include "ToolRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo's test signal: a noise source that circles once per revolution and, with
 // height, rises and falls.
 #include "tools/ambidec/TestSignal.h"

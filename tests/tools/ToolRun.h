@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the tests that drive the ambidec program and the real bundles: a scratch
 // directory, B-format files written with libsndfile, and a run of ambidec with its exit
 // status and both output streams.

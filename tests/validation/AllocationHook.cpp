@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interposers. Symbols defined in the executable come first in the dynamic linker's
 // search order, so the plug-in libraries loaded later reach these definitions for malloc,
 // operator new and the pthread waits; each one counts (on an armed thread only) and then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counts heap allocations, frees and lock acquisitions made on threads that have armed
 // the hook: the test executable interposes malloc and its relatives, operator new and
 // delete, and the pthread lock and semaphore waits (under AddressSanitizer the sanitizer's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Multichannel audio for the checks: test signals, rendering a signal through an instance
 // block by block (optionally with the outputs written over the inputs), and exact
 // comparison of results.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An automation storm: one thread sends random parameter changes (in range and hostile:
 // NaN, infinities, -1, 2, subnormals) and program changes, another opens, idles and closes
 // the editor, while the audio thread decodes blocks of random length up to the announced

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two bundles under validation, where the build put them, and the helpers every check
 // uses to reach them through our test host only (entry point, record, dispatcher).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One dispatcher call made the way a careful but hostile host makes it: every pointer the
 // call carries is a guarded buffer of exactly the size the interface gives that opcode
 // (a zero-byte one, pointing straight at an inaccessible page, for opcodes that must not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every opcode, with hostile indexes, values and opts, with a null pointer and with guarded
 // buffers of exactly the interface's size: the deterministic half of the dispatcher check
 // (the libFuzzer target is the other). Afterwards the instance, set up properly again, must

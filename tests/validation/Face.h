@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One face of a bundle under validation, VST or LV2, behind the few calls the shared checks
 // make: set controls and programs, start at a rate with a longest block, process blocks in
 // place or apart, restart, close. The VST face goes through our test host (record and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A buffer handed to a plug-in with inaccessible pages on both sides: its last byte sits
 // right against a PROT_NONE page, so a write (or read) even one byte past the end faults at
 // once; the bytes between the leading PROT_NONE page and the buffer's start hold a known

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instruments themselves: the allocation hook must see what it is meant to see, and
 // only on armed threads, or every real-time check built on it would pass vacuously; a
 // guarded buffer must fault on the first byte past its end.

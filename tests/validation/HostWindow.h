@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parent window a host hands an editor on effEditOpen: a plain top-level X window of
 // the editor's size on a display connection of our own, or none when no X server can be
 // reached (the editor then draws offscreen). Create, use and destroy it on one thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many instances, one after the other and side by side: each one is independent of every
 // other (no shared state in the bundle), and creating and closing them leaks nothing. Both
 // faces of every bundle: an LV2 instance takes its program as its preset's control values.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The storm as an LV2 host makes it: every control port changes between every two run calls,
 // to random values in range and to hostile ones (NaN, infinities, -1, 2e9, subnormals), while
 // run decodes blocks of random length up to the announced maximum, in place or apart. Every

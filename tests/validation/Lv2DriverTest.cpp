@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 plug-ins under the validation checks, through their descriptors, by a host that
 // gives no features: 200 decoder instances one after the other leave no block allocated; a
 // rate that is no rate gets no decoder instance; run (decoders and converter) allocates,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The validation suite's LV2 driver: a DSP binary of build/lv2 loaded with dlopen and driven
 // only through its lv2_descriptor, as a minimal host does.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named parameter sets (normalised values, parameter order 0 to 6) that between them run
 // every variant of the processing chain: the three spatial-EQ modes, near-field
 // compensation off, pole only and full, and several layouts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small random source for the storms: the same sequence for the same seed.
 #pragma once
 

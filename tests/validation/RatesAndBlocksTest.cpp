@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every sample rate a host may run, every block length, blocks longer than announced, and
 // outputs written over the inputs: the decoded audio must not depend on how the host cuts
 // it into blocks or where it keeps the buffers, and must mean the same at every rate. Both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio path and parameter changes allocate nothing, free nothing and lock nothing:
 // counted by the allocation hook on the calling thread, for every chain variant, every
 // program, block lengths up to and past the announced size, and hostile parameter values.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Signals a host's other plug-ins send: digital silence, a loud burst and then a long
 // silence, NaN and infinite bursts, full-scale noise with every parameter at either end.
 // Both faces of every bundle (LV2: programs are the presets' control values, parameters the

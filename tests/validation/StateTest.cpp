@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // State kept the way hosts keep it: the seven parameter values and the program name read
 // back through the record and the dispatcher (VST), or the seven control port values (LV2),
 // handed to a fresh instance, must give the same audio to the bit, for every program and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An output file that appears whole or not at all: everything is written to a temporary
 // file in the target's directory, which commit() renames onto the target. The temporary
 // file is removed when the object dies uncommitted, and also when the process is ended by

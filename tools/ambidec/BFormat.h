@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First-order B-format as the decoders take it: W, X, Y, Z (FuMa order and weighting, W
 // at -3 dB), azimuth anticlockwise from straight ahead (positive Y is left), elevation
 // positive upwards, angles in radians.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user asked ambidec to do, parsed from argv. Parsing checks the form of every
 // argument (known command, known option, numbers where numbers belong); what the values
 // mean for a given plug-in (program names, parameter names, units) is checked later,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture of a decoder as measured through the plug-in's audio path: plane waves from
 // every azimuth (horizontal, 1 degree steps by default) at a low and a high frequency, each
 // speaker's steady-state gain, and from those the velocity vector rV (low frequency) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture `ambidec plot` writes: a title naming the plug-in, program and decoder; the
 // polar gain charts at the low and the high frequency; the rV and rE magnitudes and
 // direction errors against azimuth; a legend of the speakers; summary figures.

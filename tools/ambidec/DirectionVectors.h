@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Velocity and energy vectors of a decoder's speaker gains for one source: the figures of
 // localisation at low frequencies (rV, from the signed amplitudes) and at high frequencies
 // (rE, from the energies). Gains are complex (amplitude and phase relative to the source);

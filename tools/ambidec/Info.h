@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `ambidec info`: what a bundle tells a host about itself, read through its dispatcher.
 #pragma once
 

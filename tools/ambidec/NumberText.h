@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Strict reading of numbers typed on the command line: the whole text must be the number,
 // finite, with no trailing characters.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameter values as a user types them: a normalised value (0 to 1) or the physical value
 // with the unit the editor shows, turned into the normalised value the plug-in takes.
 // The mappings are those of both decoder plug-ins: ratio = 2 x value, cut-off =

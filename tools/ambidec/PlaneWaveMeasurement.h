@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Steady-state response of a plug-in to sine plane waves: for each source direction the
 // plug-in is resumed (filter states cleared), fed the FuMa encoding of a unit sine through
 // processReplacing until its filters have settled, and every output's amplitude and phase

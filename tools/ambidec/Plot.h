@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `ambidec plot`: measures the decoder of a program through the plug-in's audio path and
 // draws it (DecoderAnalysis, DecoderPlot).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A thin layer over a cairo context for drawing charts: colours, text placed by an anchor,
 // lines and polylines with optional dashes. Coordinates are pixels, y downwards.
 #pragma once

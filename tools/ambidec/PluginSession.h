@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One decoder plug-in as ambidec drives it: the bundle loaded through our host, one
 // instance, its program and parameter settings chosen by name or number, and the facts the
 // commands print (decoder list, pin labels, display texts). Everything comes from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Polar chart of every speaker's gain against source azimuth, front at the top and left to
 // the left, as a listener sees the layout from above. Linear amplitude; the stretch of a
 // curve where the speaker plays in opposite phase to the total pressure is dashed. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A one-line progress bar on standard error, redrawn at most ten times a second, and only
 // while standard error is a terminal.
 #pragma once

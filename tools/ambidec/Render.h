@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `ambidec render`: decodes a B-format file through the plug-in's processReplacing, block
 // by block at the file's sample rate, into one output channel per plug-in output.
 #pragma once

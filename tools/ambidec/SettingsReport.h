@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines every command prints about what it set up: the program in use and, for every
 // --set, the display text that the plug-in now shows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `ambidec snapshot`: asks the plug-in to render its editor window offscreen into a PNG
 // (our vendor-specific request kKivSnapshot).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio files through libsndfile: a reader for any format libsndfile knows, and a writer
 // whose format follows the output's extension (32-bit float WAV when there is none).
 // Samples are interleaved 32-bit floats, frame after frame.

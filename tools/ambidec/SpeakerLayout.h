@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The speaker layouts are part of the product description (plugins/SpeakerLayout.h).
 #pragma once
 

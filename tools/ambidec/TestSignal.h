@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo's B-format test signal: a noise source that circles the listener anticlockwise
 // (front, left, back, right), once every revolutionSeconds, encoded as FuMa W, X, Y (and Z).
 // With height the elevation rises to +elevationDeg and falls to -elevationDeg once per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one kind of failure ambidec reports: a single line for standard error and the exit
 // status that goes with it (2 for a command line that cannot be understood, 1 otherwise).
 #pragma once

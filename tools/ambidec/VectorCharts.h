@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line charts of the velocity and energy vectors against source azimuth (-180 to 180
 // degrees, positive to the left): their magnitudes, and their direction errors (the
 // vector's azimuth minus the source's). Speaker azimuths are marked along the top edge.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambidec: renders files through the decoder plug-ins, shows what they tell a host, and
 // pictures their decoders, reaching them only as a host does.
 #include "tools/ambidec/AtomicOutput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/lv2ttl/BundleTurtle.h"
 
 #include <cmath>
@@ -190,6 +191,7 @@ std::string pluginTtl(const ProductDescription& product) {
     t += "<" + uri + ">\n\ta lv2:Plugin , lv2:SpatialPlugin ;\n";
     t += "\tdoap:name " + quoted(product.productString) + " ;\n";
     t += "\tdoap:maintainer [\n\t\tfoaf:name " + quoted(product.vendor) + "\n\t] ;\n";
+    t += "\tdoap:license <" + std::string(kLicenceUri) + "> ;\n";
     // The major version is part of the URI; minor and micro from the vendor version.
     t += "\tlv2:minorVersion " + std::to_string(product.vendorVersion / 100 % 10) + " ;\n";
     t += "\tlv2:microVersion " + std::to_string(product.vendorVersion / 10 % 10) + " ;\n";

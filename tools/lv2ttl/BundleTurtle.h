@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three Turtle files of a product's LV2 bundle, made from its description: manifest.ttl
 // (plug-in, binaries, UI, presets), <Name>.ttl (the plug-in: ports, ranges, units, scale
 // points, features) and presets.ttl (the factory programs).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/lv2ttl/ConverterTurtle.h"
 
 #include <sstream>
@@ -83,6 +84,7 @@ std::string converterPluginTtl() {
         << "    a lv2:Plugin , lv2:ConverterPlugin ;\n"
         << "    doap:name " << quoted(product.productString) << " ;\n"
         << "    doap:maintainer [ foaf:name " << quoted(product.vendor) << " ] ;\n"
+        << "    doap:license <" << kLicenceUri << "> ;\n"
         << "    rdfs:comment " << quoted(documentation.c_str()) << " ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    lv2:port\n";

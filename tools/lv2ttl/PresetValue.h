@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The physical port value that stands for a stored normalised value.
 #pragma once
 

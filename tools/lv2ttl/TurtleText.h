@@ -1,9 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Literals for the generated Turtle files.
 #pragma once
 
 #include <string>
 
 namespace kiv::lv2ttl {
+
+// The licence of every bundle, as the SPDX list names it.
+inline constexpr const char* kLicenceUri = "http://spdx.org/licenses/GPL-3.0-or-later";
 
 // A quoted string literal, with quote, backslash and control characters escaped.
 std::string quoted(const char* text);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kiv_lv2ttl PRODUCT DIRECTORY: writes manifest.ttl, PRODUCT.ttl and presets.ttl of the
 // product's LV2 bundle into DIRECTORY, from the product description (a decoder's, or the
 // B-format converter's). Run by the build.

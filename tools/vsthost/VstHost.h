@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small VST 2.4 host of our own: loads a bundle's .so with dlopen, reaches the plug-in
 // only through VSTPluginMain, the effect record and the host callback, as a real host does,
 // and records every host call it receives. Used by the test suites and by ambidec.

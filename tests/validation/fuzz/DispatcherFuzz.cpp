@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: each input is a short host session with a fresh instance of the bundle
 // named by KIV_FUZZ_BUNDLE. The input decodes into dispatcher calls with arbitrary opcode,
 // index, value and opt, each with a null pointer or guarded buffers (DispatchProbe), mixed

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes the dispatcher of both bundles for a bounded time: builds the clang configuration
 # (everything instrumented for libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
 # in build-fuzz/, replays the saved regression inputs, then fuzzes each bundle.
