@@ -137,9 +137,27 @@ std::string describeUncovered(const std::vector<Vec3>& uncovered, bool horizonta
 } // namespace
 
 DesignedDecoder designDecoder(const Layout& layout) {
-    const std::vector<const Speaker*> real = layout.realSpeakers();
-    const int n = static_cast<int>(real.size());
+    const std::vector<const Speaker*> outputs = layout.realSpeakers();
     DesignedDecoder result;
+    // A speaker where an earlier one stands (a preset's subwoofer beside its centre) is left
+    // out of the design and stays silent.
+    std::vector<const Speaker*> real;
+    std::vector<int> outputOf;
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const Vec3 u = unitVector(outputs[i]->azimuthDegrees, outputs[i]->elevationDegrees);
+        bool twin = false;
+        for (const Speaker* r : real)
+            twin =
+                twin || angleDegrees(unitVector(r->azimuthDegrees, r->elevationDegrees), u) < 0.5;
+        if (twin) {
+            result.silenced += (result.silenced.empty() ? "" : ", ") + outputs[i]->name;
+            continue;
+        }
+        real.push_back(outputs[i]);
+        outputOf.push_back(static_cast<int>(i));
+    }
+    const int n = static_cast<int>(real.size());
+    if (n < Layout::kMinSpeakers) throw RigError("fewer than 2 speakers at different places");
     bool horizontal = true;
     for (const Speaker* s : real) horizontal = horizontal && std::fabs(s->elevationDegrees) < 0.5;
     result.horizontal = horizontal;
@@ -249,20 +267,19 @@ DesignedDecoder designDecoder(const Layout& layout) {
     lf /= std::sqrt(judge(lf, speakers, covered).meanEnergy);
 
     DecoderPlan& plan = result.plan;
-    plan.numSpeakers = n;
+    plan.numSpeakers = static_cast<int>(outputs.size());
     plan.twoBand = true;
     plan.crossoverHz = 400.0;
-    toPlan(lf, plan.lf);
-    toPlan(hf, plan.hf);
-    double dMax = 0.0;
-    for (int s = 0; s < n; ++s) {
+    double lfRows[DecoderPlan::kMaxSpeakers][DecoderPlan::kInputs] = {};
+    double hfRows[DecoderPlan::kMaxSpeakers][DecoderPlan::kInputs] = {};
+    toPlan(lf, lfRows);
+    toPlan(hf, hfRows);
+    for (int s = 0; s < n; ++s)
         for (int c = 0; c < DecoderPlan::kInputs; ++c) {
-            plan.lf[s][c] *= real[s]->gain;
-            plan.hf[s][c] *= real[s]->gain;
+            plan.lf[outputOf[s]][c] = lfRows[s][c] * real[s]->gain;
+            plan.hf[outputOf[s]][c] = hfRows[s][c] * real[s]->gain;
         }
-        plan.distanceMetres[s] = real[s]->distanceMetres;
-        dMax = std::max(dMax, real[s]->distanceMetres);
-    }
+    for (size_t s = 0; s < outputs.size(); ++s) plan.distanceMetres[s] = outputs[s]->distanceMetres;
     plan.delayCompensation = plan.levelCompensation = layout.distancesDiffer();
     plan.nearField = DecoderPlan::NearField::None;
     plan.subwoofer = layout.subwoofer;

@@ -25,10 +25,11 @@
 
 struct DesignedDecoder {
     DecoderPlan plan;
-    bool horizontal = false;              // a ring, decoded in 2D (no Z)
-    bool modeMatchedLf = false;           // LF by the pseudo-inverse (rV = 1)
-    bool allradHf = false;                // HF by AllRAD, else energy-preserving
-    std::string uncovered;                // which directions the rig leaves uncovered; empty: none
+    bool horizontal = false;    // a ring, decoded in 2D (no Z)
+    bool modeMatchedLf = false; // LF by the pseudo-inverse (rV = 1)
+    bool allradHf = false;      // HF by AllRAD, else energy-preserving
+    std::string uncovered;      // which directions the rig leaves uncovered; empty: none
+    std::string silenced;       // names of speakers standing where another does, left silent
     double worstRedirectionDegrees = 0.0; // largest rE direction error at HF, covered directions
 };
 

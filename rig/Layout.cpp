@@ -84,7 +84,9 @@ void validateLayout(const Layout& layout, const std::string& where) {
                      " a second time");
             channelUsed[s.outputChannel] = true;
         }
-        for (size_t j = 0; j < i; ++j)
+        // A file's own decoder may feed two outputs at one place (a subwoofer beside the
+        // centre); a design from positions cannot use them.
+        for (size_t j = 0; j < i && !layout.decoder; ++j)
             if (angleBetweenDegrees(s, layout.speakers[j]) < kCoincidentDegrees)
                 fail(label + " stands at the same place as " + speakerLabel(layout.speakers[j], j));
     }

@@ -24,6 +24,10 @@ RigPlan planForLayout(const Layout& layout) {
             std::string("The file's decoder is ") + kOrdinal[order < 8 ? order : 7] +
             " order: its speakers are used and a first-order decoder is designed for them.";
     }
+    if (!designed.silenced.empty())
+        out.notice += std::string(out.notice.empty() ? "" : " ") +
+                      "Left silent, standing where another speaker does: " + designed.silenced +
+                      ".";
     if (!designed.uncovered.empty()) out.uncovered = "Uncovered: " + designed.uncovered + ".";
     return out;
 }

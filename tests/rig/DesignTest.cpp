@@ -40,7 +40,8 @@ Layout layoutOf(const KivDecoderCoefs& set) {
     Layout l;
     for (int s = 0; s < set.numOut; ++s) {
         Speaker sp;
-        const double x = set.coefs[1][s], y = set.coefs[2][s], z = set.numIn > 3 ? set.coefs[3][s] : 0.0;
+        const double x = set.coefs[1][s], y = set.coefs[2][s],
+                     z = set.numIn > 3 ? set.coefs[3][s] : 0.0;
         sp.azimuthDegrees = std::atan2(y, x) * 180.0 / kPi;
         sp.elevationDegrees = std::atan2(z, std::hypot(x, y)) * 180.0 / kPi;
         sp.outputChannel = s + 1;
@@ -74,8 +75,9 @@ double worstRowDifference(const double (*a)[4], const double (*b)[4], int n) {
 } // namespace
 
 TEST(RigDesign, RegularRigsAgreeWithTheCatalogueAtTheSamePatterns) {
-    const CatalogueRig rigs[] = {{QuadSquare, true},       {HexagonWithCF, true},     {HexagonWithoutCF, true},
-                                 {OctagonWithCF, true},    {OctagonWithoutCF, true},  {Cube8, false},
+    const CatalogueRig rigs[] = {{QuadSquare, true},       {HexagonWithCF, true},
+                                 {HexagonWithoutCF, true}, {OctagonWithCF, true},
+                                 {OctagonWithoutCF, true}, {Cube8, false},
                                  {Octahedron, false}};
     for (const CatalogueRig& rig : rigs) {
         DecShape shapes[2] = {rig.shape, rig.shape};
@@ -101,7 +103,8 @@ TEST(RigDesign, RegularRigsAgreeWithTheCatalogueAtTheSamePatterns) {
 
         const std::vector<Vec3> speakers = speakerDirections(layout);
         double worstRv = 0.0, worstRe = 0.0, meanRe = 0.0;
-        const std::vector<Vec3> waves = sampleDirections(rig.horizontal ? 360 : 2000, rig.horizontal);
+        const std::vector<Vec3> waves =
+            sampleDirections(rig.horizontal ? 360 : 2000, rig.horizontal);
         for (const Vec3& u : waves) {
             const double rvD = lengthOf(planeWaveResponse(d.plan.lf, speakers, u).rV);
             const double rvC = lengthOf(planeWaveResponse(lfRows, speakers, u).rV);
@@ -145,23 +148,24 @@ void naiveSampling(const std::vector<Vec3>& speakers, bool horizontal, double (*
 } // namespace
 
 TEST(RigDesign, IrregularRigsPointTruerThanNaiveSampling) {
-    std::vector<Layout> rigs = {*factoryLayout("ITU 5.0"),
-                                rigOf("5.1 at +-120", {{30, 0}, {-30, 0}, {0, 0}, {120, 0}, {-120, 0}}),
-                                *factoryLayout("7.0 (BS.2051 0+7+0)"),
-                                *factoryLayout("5.0.4 (BS.2051 4+5+0)"),
-                                *factoryLayout("7.0.4 (BS.2051 4+7+0)"),
-                                *factoryLayout("8+8 dome"),
-                                rigOf("6+4+1 dome", {{0, 0},
-                                                     {60, 0},
-                                                     {120, 0},
-                                                     {180, 0},
-                                                     {-120, 0},
-                                                     {-60, 0},
-                                                     {45, 40},
-                                                     {135, 40},
-                                                     {-135, 40},
-                                                     {-45, 40},
-                                                     {0, 90}})};
+    std::vector<Layout> rigs = {
+        *factoryLayout("ITU 5.0"),
+        rigOf("5.1 at +-120", {{30, 0}, {-30, 0}, {0, 0}, {120, 0}, {-120, 0}}),
+        *factoryLayout("7.0 (BS.2051 0+7+0)"),
+        *factoryLayout("5.0.4 (BS.2051 4+5+0)"),
+        *factoryLayout("7.0.4 (BS.2051 4+7+0)"),
+        *factoryLayout("8+8 dome"),
+        rigOf("6+4+1 dome", {{0, 0},
+                             {60, 0},
+                             {120, 0},
+                             {180, 0},
+                             {-120, 0},
+                             {-60, 0},
+                             {45, 40},
+                             {135, 40},
+                             {-135, 40},
+                             {-45, 40},
+                             {0, 90}})};
     for (const Layout& layout : rigs) {
         SCOPED_TRACE(layout.name);
         const DesignedDecoder d = designDecoder(layout);
@@ -171,8 +175,10 @@ TEST(RigDesign, IrregularRigsPointTruerThanNaiveSampling) {
         const std::vector<Vec3> waves = spannedDirections(layout);
         const double designed = worstReErrorDegrees(d.plan.hf, speakers, waves);
         const double sampled = worstReErrorDegrees(naive, speakers, waves);
-        std::printf("%-24s worst rE direction error: designed %5.1f, naive sampling %5.1f degrees (%s HF, %s LF)\n",
-                    layout.name.c_str(), designed, sampled, d.allradHf ? "AllRAD" : "energy-preserving",
+        std::printf("%-24s worst rE direction error: designed %5.1f, naive sampling %5.1f degrees "
+                    "(%s HF, %s LF)\n",
+                    layout.name.c_str(), designed, sampled,
+                    d.allradHf ? "AllRAD" : "energy-preserving",
                     d.modeMatchedLf ? "mode-matched" : "unweighted");
         EXPECT_LT(designed, sampled);
         // Mode matching, where used, gives rV = 1 in every direction.

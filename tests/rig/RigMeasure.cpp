@@ -6,7 +6,8 @@
 
 std::vector<Vec3> speakerDirections(const Layout& layout) {
     std::vector<Vec3> d;
-    for (const Speaker* s : layout.realSpeakers()) d.push_back(unitVector(s->azimuthDegrees, s->elevationDegrees));
+    for (const Speaker* s : layout.realSpeakers())
+        d.push_back(unitVector(s->azimuthDegrees, s->elevationDegrees));
     return d;
 }
 
