@@ -180,7 +180,9 @@ DesignedDecoder designDecoder(const Layout& layout) {
     // Pan every sample direction; fold imaginary speakers into their real neighbours.
     const std::vector<Vec3> samples =
         sampleDirections(horizontal ? kRingSamples : kSphereSamples, horizontal);
+    // Added imaginary speakers either drop their signal or share it out: both are tried.
     Matrix panned = Matrix::Zero(n, static_cast<int>(samples.size()));
+    Matrix pannedShared = panned;
     std::vector<Vec3> covered, uncovered;
     for (size_t j = 0; j < samples.size(); ++j) {
         const std::vector<double> g = hull.gains(samples[j]);
@@ -188,6 +190,7 @@ DesignedDecoder designDecoder(const Layout& layout) {
         for (int i = 0; i < hull.size(); ++i) {
             if (i < n) {
                 panned(i, j) += g[i];
+                pannedShared(i, j) += g[i];
                 realEnergy += g[i] * g[i];
                 continue;
             }
@@ -196,8 +199,11 @@ DesignedDecoder designDecoder(const Layout& layout) {
             std::vector<int> to;
             for (int k : hull.neighbours(i))
                 if (k < n) to.push_back(k);
-            for (int k : to)
-                panned(k, j) += g[i] * share / std::sqrt(static_cast<double>(to.size()));
+            for (int k : to) {
+                const double part = g[i] / std::sqrt(static_cast<double>(to.size()));
+                panned(k, j) += part * share;
+                pannedShared(k, j) += part * (hull.added(i) ? 1.0 : share);
+            }
         }
         if (imaginaryEnergy < kCoveredShare * (realEnergy + imaginaryEnergy)) {
             covered.push_back(samples[j]);
@@ -212,7 +218,7 @@ DesignedDecoder designDecoder(const Layout& layout) {
     const double order1 = horizontal ? 2.0 : 3.0; // (2n + 1) in 3D, 2 on a ring, at n = 1
 
     // AllRAD: virtual speaker j's gain for a wave from u is 1 + order1 w t_j . u.
-    const auto allrad = [&](double w) {
+    const auto allrad = [&](double w, const Matrix& panned) {
         Rows rows = Rows::Zero(n, 4);
         for (size_t j = 0; j < samples.size(); ++j)
             for (int s = 0; s < n; ++s) {
@@ -230,17 +236,32 @@ DesignedDecoder designDecoder(const Layout& layout) {
         return directionForm(d, horizontal, w);
     };
 
-    Rows hf = allrad(maxRe);
+    // The candidates, judged on covered directions: the one whose rE points truest wins;
+    // within a degree, the one with the larger mean |rE|.
+    const auto better = [](const Judged& a, const Judged& b) {
+        return a.worstDegrees < b.worstDegrees - 1.0 ||
+               (a.worstDegrees <= b.worstDegrees + 1.0 && a.meanRe > b.meanRe);
+    };
+    Rows hf = allrad(maxRe, panned);
     Judged judged = judge(hf, speakers, covered);
     result.allradHf = true;
+    if (hull.size() > n) {
+        const Rows shared = allrad(maxRe, pannedShared);
+        const Judged js = judge(shared, speakers, covered);
+        if (better(js, judged)) {
+            hf = shared;
+            judged = js;
+            result.sharedImaginary = true;
+        }
+    }
     if (n >= y.rows()) {
         const Rows e = epad(maxRe);
         const Judged je = judge(e, speakers, covered);
-        if (je.worstDegrees < judged.worstDegrees - 1.0 ||
-            (je.worstDegrees <= judged.worstDegrees + 1.0 && je.meanRe >= judged.meanRe)) {
+        if (better(je, judged)) {
             hf = e;
             judged = je;
             result.allradHf = false;
+            result.sharedImaginary = false;
         }
     }
     result.worstRedirectionDegrees = judged.worstDegrees;
@@ -258,7 +279,8 @@ DesignedDecoder designDecoder(const Layout& layout) {
             lf = directionForm(pinv, horizontal, 1.0);
             result.modeMatchedLf = true;
         } else {
-            lf = result.allradHf ? allrad(1.0) : epad(1.0);
+            lf = !result.allradHf ? epad(1.0)
+                                  : allrad(1.0, result.sharedImaginary ? pannedShared : panned);
         }
     }
 

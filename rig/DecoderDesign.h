@@ -10,7 +10,8 @@
 //  - AllRAD: a max-rE virtual decoder to 5000 near-uniform directions (720 on a ring), each
 //    panned to the speakers by VBAP over the hull (LayoutHull, which averages square faces
 //    over their fan triangulations so the result is as symmetric as the rig); imaginary
-//    speakers' signals are dropped or shared out to their neighbours as their gain says;
+//    speakers of the file drop or share out their signal to their neighbours as their gain
+//    says; those added where the hull is open are tried both ways;
 //  - energy-preserving decoding (the harmonics' singular vectors, U V^T), which is exactly
 //    the catalogue's symmetric decoder on a regular rig and symmetric on any rig.
 // Where both point within a degree of each other, the one with the larger mean |rE| wins;
@@ -25,11 +26,12 @@
 
 struct DesignedDecoder {
     DecoderPlan plan;
-    bool horizontal = false;    // a ring, decoded in 2D (no Z)
-    bool modeMatchedLf = false; // LF by the pseudo-inverse (rV = 1)
-    bool allradHf = false;      // HF by AllRAD, else energy-preserving
-    std::string uncovered;      // which directions the rig leaves uncovered; empty: none
-    std::string silenced;       // names of speakers standing where another does, left silent
+    bool horizontal = false;      // a ring, decoded in 2D (no Z)
+    bool modeMatchedLf = false;   // LF by the pseudo-inverse (rV = 1)
+    bool allradHf = false;        // HF by AllRAD, else energy-preserving
+    bool sharedImaginary = false; // AllRAD with added imaginary speakers' signal shared out
+    std::string uncovered;        // which directions the rig leaves uncovered; empty: none
+    std::string silenced;         // names of speakers standing where another does, left silent
     double worstRedirectionDegrees = 0.0; // largest rE direction error at HF, covered directions
 };
 

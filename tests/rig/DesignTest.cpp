@@ -13,6 +13,7 @@
 #include "engine/KivAmbisonicDecoder.h"
 #include "rig/DecoderDesign.h"
 #include "rig/FactoryLayouts.h"
+#include "rig/LayoutHull.h"
 #include "rig/RigPlan.h"
 
 namespace {
@@ -176,9 +177,9 @@ TEST(RigDesign, IrregularRigsPointTruerThanNaiveSampling) {
         const double designed = worstReErrorDegrees(d.plan.hf, speakers, waves);
         const double sampled = worstReErrorDegrees(naive, speakers, waves);
         std::printf("%-24s worst rE direction error: designed %5.1f, naive sampling %5.1f degrees "
-                    "(%s HF, %s LF)\n",
+                    "(%s HF%s, %s LF)\n",
                     layout.name.c_str(), designed, sampled,
-                    d.allradHf ? "AllRAD" : "energy-preserving",
+                    d.allradHf ? "AllRAD" : "energy-preserving", d.sharedImaginary ? " shared" : "",
                     d.modeMatchedLf ? "mode-matched" : "unweighted");
         EXPECT_LT(designed, sampled);
         // Mode matching, where used, gives rV = 1 in every direction.
@@ -189,5 +190,135 @@ TEST(RigDesign, IrregularRigsPointTruerThanNaiveSampling) {
                 ASSERT_LT(angleDegrees(r.rV, u), 1e-4);
             }
     }
-} // namespace
+}
+
+TEST(RigDesign, GapsAreFilledAndNamedInOneLine) {
+    struct Case {
+        Layout layout;
+        const char* uncovered;
+    };
+    const Case cases[] = {
+        {rigOf("stereo", {{30, 0}, {-30, 0}}), "azimuth 68 to -68 degrees"},
+        {rigOf("L/C/R", {{30, 0}, {0, 0}, {-30, 0}}), "azimuth 68 to -68 degrees"},
+        {rigOf("raised ring", {{0, 30}, {60, 30}, {120, 30}, {180, 30}, {-120, 30}, {-60, 30}}),
+         "below -16 degrees elevation; above 58 degrees elevation"},
+        {*factoryLayout("8+8 dome"), "below -38 degrees elevation"},
+        {*factoryLayout("7.0.4 (BS.2051 4+7+0)"), "below -37 degrees elevation"},
+        {*factoryLayout("ITU 5.0"), ""},
+        {rigOf("cube", {{45, 35.26},
+                        {135, 35.26},
+                        {-135, 35.26},
+                        {-45, 35.26},
+                        {45, -35.26},
+                        {135, -35.26},
+                        {-135, -35.26},
+                        {-45, -35.26}}),
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout.name);
+        const DesignedDecoder d = designDecoder(c.layout);
+        EXPECT_EQ(d.uncovered, c.uncovered);
+        const RigPlan rig = planForLayout(c.layout);
+        EXPECT_EQ(rig.uncovered,
+                  c.uncovered[0] ? "Uncovered: " + std::string(c.uncovered) + "." : "");
+        // Straight ahead is covered and sounds from its own side.
+        const Vec3 ahead = c.layout.name == "raised ring" ? unitVector(0, 30) : unitVector(0, 0);
+        const PlaneWaveResponse r =
+            planeWaveResponse(d.plan.hf, speakerDirections(c.layout), ahead);
+        EXPECT_LT(angleDegrees(r.rE, ahead), 15.0);
+        EXPECT_GT(r.energy, 0.5);
+    }
+}
+
+// A plane wave from any covered direction carries about the same energy at HF.
+TEST(RigDesign, HfEnergyIsNearlyEvenOverCoveredDirections) {
+    for (const Layout& layout : factoryLayouts()) {
+        SCOPED_TRACE(layout.name);
+        const DesignedDecoder d = designDecoder(layout);
+        const std::vector<Vec3> speakers = speakerDirections(layout);
+        double lo = 1e9, hi = 0.0, mean = 0.0;
+        const std::vector<Vec3> waves = spannedDirections(layout);
+        for (const Vec3& u : waves) {
+            const double e = planeWaveResponse(d.plan.hf, speakers, u).energy;
+            lo = std::min(lo, e);
+            hi = std::max(hi, e);
+            mean += e / waves.size();
+        }
+        const double loDb = 10 * std::log10(lo / mean), hiDb = 10 * std::log10(hi / mean);
+        std::printf("%-24s HF energy %+.2f to %+.2f dB about its mean\n", layout.name.c_str(), loDb,
+                    hiDb);
+        EXPECT_NEAR(10 * std::log10(mean), 0.0,
+                    1.5); // normalised over the design's own covered set
+        EXPECT_GT(loDb, -3.0);
+        EXPECT_LT(hiDb, 3.0);
+    }
+}
+
+// A square whose rear pair stands 1.2 m closer: the same decoder, compensated.
+TEST(RigDesign, UnequalDistancesReachThePlanAndLeaveTheMatricesAlone) {
+    Layout square = rigOf("square", {{45, 0}, {-45, 0}, {135, 0}, {-135, 0}});
+    const DesignedDecoder even = designDecoder(square);
+    EXPECT_FALSE(even.plan.delayCompensation);
+    square.speakers[2].distanceMetres = square.speakers[3].distanceMetres = 0.8;
+    const DesignedDecoder near = designDecoder(square);
+    EXPECT_TRUE(near.plan.delayCompensation);
+    EXPECT_TRUE(near.plan.levelCompensation);
+    EXPECT_EQ(near.plan.distanceMetres[0], 2.0);
+    EXPECT_EQ(near.plan.distanceMetres[2], 0.8);
+    for (int s = 0; s < 4; ++s)
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(near.plan.lf[s][c], even.plan.lf[s][c]);
+            EXPECT_EQ(near.plan.hf[s][c], even.plan.hf[s][c]);
+        }
+}
+
+// VBAP over a cube's hull has the cube's symmetry: the square faces are not split along one
+// diagonal. Mirroring a wave in the plane x = y maps the speakers onto each other.
+TEST(RigDesign, HullPanningKeepsTheSymmetryOfSquareFaces) {
+    std::vector<Vec3> cube;
+    const double az[4] = {45, 135, -135, -45};
+    for (double e : {35.264389682754654, -35.264389682754654})
+        for (double a : az) cube.push_back(unitVector(a, e));
+    const LayoutHull hull(cube, std::vector<bool>(8, false), false);
+    EXPECT_EQ(hull.size(), 8); // closed: nothing added
+    // x <-> y maps azimuth a to 90 - a: 45 stays, 135 <-> -45, -135 stays.
+    const int mirror[8] = {0, 3, 2, 1, 4, 7, 6, 5};
+    const Vec3 waves[] = {unitVector(10, 5), unitVector(80, 60), unitVector(30, -20),
+                          unitVector(0, 0), unitVector(100, 10)};
+    double worstAsymmetry = 0.0;
+    for (const Vec3& u : waves) {
+        const Vec3 m = {u[1], u[0], u[2]};
+        const std::vector<double> g = hull.gains(u), gm = hull.gains(m);
+        double energy = 0.0;
+        for (int s = 0; s < 8; ++s) {
+            worstAsymmetry = std::max(worstAsymmetry, std::fabs(g[s] - gm[mirror[s]]));
+            energy += g[s] * g[s];
+        }
+        EXPECT_NEAR(energy, 1.0, 1e-12);
+    }
+    EXPECT_LT(worstAsymmetry, 1e-9);
+    // In a face's middle its four corners share alike.
+    const std::vector<double> middle = hull.gains(unitVector(0, 0));
+    for (int s : {0, 3, 4, 7}) EXPECT_NEAR(middle[s], 0.5, 1e-9) << s;
+}
+
+// An imaginary speaker of the file with gain 0 drops its share, with gain 1 hands it on.
+TEST(RigDesign, ImaginarySpeakersDropOrShareTheirSignalAsTheirGainSays) {
+    double energyBelow[2] = {};
+    for (int shared = 0; shared < 2; ++shared) {
+        Layout dome = *factoryLayout("8+8 dome");
+        Speaker below;
+        below.imaginary = true;
+        below.elevationDegrees = -90.0;
+        below.gain = shared;
+        dome.speakers.push_back(below);
+        validateLayout(dome, "dome");
+        const DesignedDecoder d = designDecoder(dome);
+        energyBelow[shared] =
+            planeWaveResponse(d.plan.hf, speakerDirections(dome), unitVector(0, -60)).energy;
+    }
+    EXPECT_LT(energyBelow[0], 0.5 * energyBelow[1]);
+}
+
 } // namespace
