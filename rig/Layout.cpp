@@ -90,7 +90,10 @@ void validateLayout(const Layout& layout, const std::string& where) {
             if (angleBetweenDegrees(s, layout.speakers[j]) < kCoincidentDegrees)
                 fail(label + " stands at the same place as " + speakerLabel(layout.speakers[j], j));
     }
-    if (layout.subwoofer && real + 1 > Layout::kMaxSpeakers)
+    int lastChannel = 0;
+    for (int c = 1; c <= Layout::kMaxSpeakers; ++c)
+        if (channelUsed[c]) lastChannel = c;
+    if (layout.subwoofer && lastChannel + 1 > Layout::kMaxSpeakers)
         fail("has no output left for the subwoofer");
     if (layout.decoder) {
         const PresetDecoder& d = *layout.decoder;

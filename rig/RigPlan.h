@@ -2,7 +2,8 @@
 // The decoder a layout gets: a first-order decoder from the file decoded exactly as written,
 // or one designed from the speakers' positions (for a layout without a decoder, and for a
 // higher-order preset, which is never cut down to its first-order columns). With the lines
-// the user is told. Any thread but the audio thread.
+// the user is told. Row o of the plan feeds output o + 1: the speaker whose output channel that
+// is, or nothing where a file's channels leave a gap. Any thread but the audio thread.
 #pragma once
 
 #include <string>

@@ -232,6 +232,27 @@ TEST(RigReaders, IemLayoutRoutesByChannelAndKeepsImaginarySpeakersOutOfThePlan) 
     EXPECT_GT(fromRight, fromRightOnLeft);
 }
 
+// Channels 1, 2 and 5: rows move to their outputs, 3 and 4 stay silent, designed or written.
+TEST(RigReaders, IemChannelGapsLeaveSilentOutputs) {
+    const std::string speakers =
+        jsonSpeaker(30, 0, 1) + "," + jsonSpeaker(-30, 0, 2) + "," + jsonSpeaker(180, 0, 5);
+    const std::string matrix =
+        R"(, "Decoder": {"Matrix": [[0.1, 0, 0, -1], [0.2, 0, 0, 1], [0.3, 0, 0, 1]], "Routing": [5, 1, 2]})";
+    for (const std::string& text : {jsonLayout(speakers), jsonLayout(speakers, matrix)}) {
+        const RigPlan rig = planForLayout(parseLayout(text, LayoutFormat::IemJson, "gaps.json"));
+        ASSERT_EQ(rig.plan.numSpeakers, 5);
+        for (int o : {2, 3})
+            for (int c = 0; c < 4; ++c) EXPECT_EQ(rig.plan.hf[o][c], 0.0) << o;
+        EXPECT_EQ(rig.plan.distanceMetres[3], 1.5);
+        // The rear speaker (output 5) gets the most of a wave from behind.
+        const double fromBehind[3] = {rig.plan.hf[0][0] - rig.plan.hf[0][1] * std::sqrt(2.0),
+                                      rig.plan.hf[1][0] - rig.plan.hf[1][1] * std::sqrt(2.0),
+                                      rig.plan.hf[4][0] - rig.plan.hf[4][1] * std::sqrt(2.0)};
+        EXPECT_GT(fromBehind[2], fromBehind[0]);
+        EXPECT_GT(fromBehind[2], fromBehind[1]);
+    }
+}
+
 TEST(RigReaders, IemFirstOrderDecoderIsUsedAsWrittenWithItsWeights) {
     struct Case {
         const char* weights;
