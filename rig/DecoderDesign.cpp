@@ -302,6 +302,10 @@ DesignedDecoder designDecoder(const Layout& layout) {
             plan.hf[outputOf[s]][c] = hfRows[s][c] * real[s]->gain;
         }
     for (size_t s = 0; s < outputs.size(); ++s) plan.distanceMetres[s] = outputs[s]->distanceMetres;
+    for (int s = 0; s < plan.numSpeakers; ++s)
+        for (int c = 0; c < DecoderPlan::kInputs; ++c)
+            if (!std::isfinite(plan.lf[s][c]) || !std::isfinite(plan.hf[s][c]))
+                throw RigError("no decoder can be designed for these speaker positions");
     plan.delayCompensation = plan.levelCompensation = layout.distancesDiffer();
     plan.nearField = DecoderPlan::NearField::None;
     plan.subwoofer = layout.subwoofer;

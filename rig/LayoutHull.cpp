@@ -188,6 +188,7 @@ void LayoutHull::addFace(const std::vector<int>& corners) {
         Triangle t{};
         const Vec3 &a = directions_[corners[0]], &b = directions_[corners[1]];
         const double det = a[0] * b[1] - a[1] * b[0];
+        if (std::fabs(det) < 1e-9) return; // a pair at one azimuth pans nothing
         t.inverse[0][0] = b[1] / det, t.inverse[0][1] = -b[0] / det;
         t.inverse[1][0] = -a[1] / det, t.inverse[1][1] = a[0] / det;
         face.fans.push_back({t});
@@ -204,6 +205,7 @@ void LayoutHull::addFace(const std::vector<int>& corners) {
                                           corners[(k + j + 1) % m]};
             Eigen::Matrix3d l;
             for (int i = 0; i < 3; ++i) l.col(i) = eig(directions_[c[i]]);
+            if (std::fabs(l.determinant()) < 1e-9) continue; // flat: its neighbours cover it
             const Eigen::Matrix3d inv = l.inverse();
             Triangle t{};
             for (int r = 0; r < 3; ++r)
@@ -211,11 +213,12 @@ void LayoutHull::addFace(const std::vector<int>& corners) {
             fan.push_back(t);
             fanCorners.push_back(c);
         }
+        if (fan.empty()) continue;
         face.fans.push_back(fan);
         face.fanCorners.push_back(fanCorners);
         if (m == 3) break; // one triangle, one fan
     }
-    faces_.push_back(face);
+    if (!face.fans.empty()) faces_.push_back(face);
 }
 
 std::vector<double> LayoutHull::gains(const Vec3& u) const {
@@ -245,6 +248,7 @@ std::vector<double> LayoutHull::gains(const Vec3& u) const {
                 double norm = 0.0;
                 for (int r = 0; r < dims; ++r) norm += std::max(w[r], 0.0) * std::max(w[r], 0.0);
                 norm = std::sqrt(norm);
+                if (norm == 0.0) break;
                 for (int r = 0; r < dims; ++r)
                     g[face.fanCorners[f][k][r]] += std::max(w[r], 0.0) / norm / face.fans.size();
                 break; // one triangle of each fan

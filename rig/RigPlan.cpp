@@ -5,6 +5,7 @@
 
 #include "rig/DecoderDesign.h"
 #include "rig/PresetPlan.h"
+#include "rig/RigError.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ const char* const kOrdinal[] = {"zeroth", "first", "second", "third",
                                 "fourth", "fifth", "sixth",  "seventh"};
 } // namespace
 
-RigPlan planForLayout(const Layout& layout) {
+RigPlan planForLayout(const Layout& layout, const std::string& where) {
     RigPlan out;
     if (layout.decoder && layout.decoder->order == 1) {
         out.plan = planOfPreset(layout);
@@ -46,7 +47,12 @@ RigPlan planForLayout(const Layout& layout) {
         routeToChannels(layout, out.plan);
         return out;
     }
-    const DesignedDecoder designed = designDecoder(layout);
+    DesignedDecoder designed;
+    try {
+        designed = designDecoder(layout);
+    } catch (const RigError& e) {
+        throw RigError(where + ": " + e.what());
+    }
     out.plan = designed.plan;
     if (layout.decoder) {
         const int order = layout.decoder->order;

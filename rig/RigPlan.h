@@ -19,5 +19,6 @@ struct RigPlan {
     std::string uncovered; // "Uncovered: below -12 degrees elevation" for a designed decoder
 };
 
-// The layout must be validated (the readers and factory layouts are). Throws RigError.
-RigPlan planForLayout(const Layout& layout);
+// The layout must be validated (the readers and factory layouts are). Throws RigError, its
+// line starting with `where` (the file name) when no decoder can be designed.
+RigPlan planForLayout(const Layout& layout, const std::string& where = "layout");

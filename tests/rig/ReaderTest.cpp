@@ -41,7 +41,7 @@ public:
 std::string errorOf(const std::string& file) {
     try {
         const Layout layout = readLayoutFile(file);
-        planForLayout(layout);
+        planForLayout(layout, file);
     } catch (const RigError& e) {
         return e.what();
     }
