@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 extern "C" {
 #include <libqhull_r/libqhull_r.h>
@@ -46,8 +47,9 @@ struct HullFace {
 std::vector<HullFace> qhullFaces(const std::vector<Vec3>& points) {
     std::vector<coordT> coords;
     for (const Vec3& p : points) coords.insert(coords.end(), p.begin(), p.end());
-    qhT qhStorage;
-    qhT* qh = &qhStorage;
+    // On the heap: Qhull's state is large for a worker thread's stack.
+    const std::unique_ptr<qhT> state(new qhT);
+    qhT* qh = state.get();
     FILE* quiet = std::fopen("/dev/null", "w");
     qh_zero(qh, quiet);
     std::vector<HullFace> faces;
