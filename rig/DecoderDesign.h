@@ -6,7 +6,8 @@
 // harmonics' Gram matrix is not near singular: rings, cubes, ITU 5.0), otherwise the HF
 // design without its max-rE weights.
 // HF (energy, rE): max-rE weighted (1/sqrt 3 in 3D, 1/sqrt 2 for a horizontal ring) and
-// energy-normalised. Two candidates are made and the one whose rE points truest is kept:
+// energy-normalised (mean energy 1 over the covered directions, LF matched to it). Candidates
+// are made and the one whose rE points truest over the covered directions is kept:
 //  - AllRAD: a max-rE virtual decoder to 5000 near-uniform directions (720 on a ring), each
 //    panned to the speakers by VBAP over the hull (LayoutHull, which averages square faces
 //    over their fan triangulations so the result is as symmetric as the rig); imaginary
@@ -14,8 +15,9 @@
 //    says; those added where the hull is open are tried both ways;
 //  - energy-preserving decoding (the harmonics' singular vectors, U V^T), which is exactly
 //    the catalogue's symmetric decoder on a regular rig and symmetric on any rig.
-// Where both point within a degree of each other, the one with the larger mean |rE| wins;
-// on a regular rig that is the energy-preserving one, which is exactly max-rE.
+// Where two point within a degree of each other, the one with the larger mean |rE| wins; on
+// a regular rig that is the energy-preserving one, which is exactly max-rE. Both candidates
+// are as symmetric as the rig, which a single triangulation of its hull is not.
 // Any thread but the audio thread.
 #pragma once
 
