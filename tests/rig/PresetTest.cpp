@@ -94,6 +94,13 @@ TEST(RigPresets, FirstOrderPresetsDecodeAsWrittenHigherOrderOnesAreRedesigned) {
             EXPECT_NE(rig.notice.find("a first-order decoder is designed"), std::string::npos)
                 << rig.notice;
             EXPECT_TRUE(plan.twoBand);
+            // sevendotone's subwoofer stands where its centre does: silent, and named.
+            if (file.find("sevendotone") != std::string::npos) {
+                EXPECT_NE(rig.notice.find("Left silent, standing where another speaker does: Sub."),
+                          std::string::npos)
+                    << rig.notice;
+                for (int c = 0; c < 4; ++c) EXPECT_EQ(plan.hf[3][c], 0.0);
+            }
             continue;
         }
         ++firstOrder;
