@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The audio path of a plan.
 //
+// Every recursion adds its denormal guard off the loop through its state, so that the loop
+// is one multiply and one add.
+//
 // The input stage runs the four inputs side by side in the lanes of a vector, one frame at
 // a time: every stage there is a recursion bound by the latency of its own loop, and with
 // the channels in lanes (and the stages following each other within the frame) the
@@ -97,42 +100,113 @@ matrixRow(const float* work, int stride, const float* coef, int lanes, float* ds
     }
 }
 
-// One frame, speakers in lanes: W's columns go straight to the feed, the directional ones
-// through the speaker's first-order near-field section (NF_filt1's arithmetic). The
-// restrict parameters are what lets the compiler vectorise across speakers.
-template <int K>
+// Frame by frame, speakers in lanes, eight to a vector: W's columns go straight to the
+// feed, the directional ones through the speaker's first-order near-field section. The
+// section is NF_filt1's, with its state update and output each written as one product
+// and one sum (v = g dir, y = v + (d - c) z, z = v + (1 - c) z), so that the recursion
+// through z is a multiply and an add: the vectors of all speakers then overlap.
+typedef float V8 __attribute__((vector_size(32)));
+typedef float V16 __attribute__((vector_size(64)));
+template <typename V> constexpr int kWidth = sizeof(V) / sizeof(float);
+
+template <typename V, int K, int C>
 inline __attribute__((always_inline)) void
-nearFieldFrame(const float* __restrict coef, const float* __restrict g, const float* __restrict d,
-               const float* __restrict c, float* __restrict z, float* __restrict f, const float* t,
-               int lanes) {
-    const float t0 = t[0], t1 = t[1], t2 = t[2], t3 = t[3];
-    const float t4 = t[4 % K], t5 = t[5 % K], t6 = t[6 % K], t7 = t[7 % K];
-    for (int s = 0; s < lanes; ++s) {
-        float omni = coef[s] * t0;
-        float dir = coef[lanes + s] * t1 + coef[2 * lanes + s] * t2 + coef[3 * lanes + s] * t3;
+nearFieldFrame(const float* work, int stride, int i, const V (&cf)[K][C], const V (&g)[C],
+               const V (&e)[C], const V (&k)[C], V (&z)[C], V (&out)[C]) {
+    float t[K];
+    for (int j = 0; j < K; ++j) t[j] = work[j * stride + i];
+    for (int c = 0; c < C; ++c) {
+        V omni = cf[0][c] * t[0];
+        V dir = cf[1][c] * t[1] + cf[2][c] * t[2] + cf[3][c] * t[3];
         if (K == 8) {
-            omni = omni + coef[4 * lanes + s] * t4;
-            dir = dir + coef[5 * lanes + s] * t5 + coef[6 * lanes + s] * t6 +
-                  coef[7 * lanes + s] * t7;
+            omni = omni + cf[4 % K][c] * t[4 % K];
+            dir = dir + cf[5 % K][c] * t[5 % K] + cf[6 % K][c] * t[6 % K] + cf[7 % K][c] * t[7 % K];
         }
-        const float u = dir * g[s];
-        const float zs = z[s];
-        const float x = u - c[s] * zs + 1e-30f;
-        const float y = x + d[s] * zs;
-        z[s] = zs + x;
-        f[s] = omni + y;
+        const V v = dir * g[c] + 1e-30f;
+        const V y = v + e[c] * z[c];
+        z[c] = v + k[c] * z[c];
+        out[c] = omni + y;
     }
 }
 
-template <int K>
+// Eight frames of eight speakers become eight runs of frames, one per speaker.
+inline __attribute__((always_inline)) void transpose8(V8 (&r)[8]) {
+    V8 t[8], u[8];
+    for (int p = 0; p < 4; ++p) {
+        t[2 * p] = __builtin_shufflevector(r[2 * p], r[2 * p + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+        t[2 * p + 1] = __builtin_shufflevector(r[2 * p], r[2 * p + 1], 2, 10, 3, 11, 6, 14, 7, 15);
+    }
+    for (int h = 0; h < 2; ++h) {
+        const int b = 4 * h;
+        u[b] = __builtin_shufflevector(t[b], t[b + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[b + 1] = __builtin_shufflevector(t[b], t[b + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        u[b + 2] = __builtin_shufflevector(t[b + 1], t[b + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[b + 3] = __builtin_shufflevector(t[b + 1], t[b + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+    for (int q = 0; q < 4; ++q) {
+        r[q] = __builtin_shufflevector(u[q], u[q + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        r[q + 4] = __builtin_shufflevector(u[q], u[q + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+    }
+}
+
+// dst[s] receives speaker s's n frames (lanes rows; the padding lanes' rows are scratch).
+// Each vector of V holds W speakers; eight frames at a time are turned into runs.
+template <typename V, int K, int C>
 inline __attribute__((always_inline)) void
 nearFieldFrames(const float* work, int stride, const float* coef, const float* nf, float* state,
-                int lanes, float* frames, int n) {
-    for (int i = 0; i < n; ++i) {
-        float t[K];
-        for (int j = 0; j < K; ++j) t[j] = work[j * stride + i];
-        nearFieldFrame<K>(coef, nf, nf + lanes, nf + 2 * lanes, state,
-                          frames + static_cast<long>(i) * lanes, t, lanes);
+                int lanes, float* const* dst, int n) {
+    constexpr int W = kWidth<V>;
+    V cf[K][C], g[C], e[C], k[C], z[C];
+    for (int c = 0; c < C; ++c) {
+        for (int j = 0; j < K; ++j) std::memcpy(&cf[j][c], coef + j * lanes + W * c, sizeof(V));
+        float dc[W], oc[W];
+        for (int l = 0; l < W; ++l) {
+            dc[l] = nf[lanes + W * c + l] - nf[2 * lanes + W * c + l];
+            oc[l] = 1.0f - nf[2 * lanes + W * c + l];
+        }
+        std::memcpy(&g[c], nf + W * c, sizeof(V));
+        std::memcpy(&e[c], dc, sizeof(V));
+        std::memcpy(&k[c], oc, sizeof(V));
+        std::memcpy(&z[c], state + W * c, sizeof(V));
+    }
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        V o[8][C];
+        for (int r = 0; r < 8; ++r)
+            nearFieldFrame<V, K, C>(work, stride, i + r, cf, g, e, k, z, o[r]);
+        for (int c = 0; c < C; ++c)
+            for (int h = 0; h < W / 8; ++h) {
+                V8 run[8];
+                for (int r = 0; r < 8; ++r)
+                    std::memcpy(&run[r], reinterpret_cast<const float*>(&o[r][c]) + 8 * h,
+                                sizeof(V8));
+                transpose8(run);
+                for (int l = 0; l < 8; ++l)
+                    std::memcpy(dst[W * c + 8 * h + l] + i, &run[l], sizeof(V8));
+            }
+    }
+    for (; i < n; ++i) {
+        V o[C];
+        nearFieldFrame<V, K, C>(work, stride, i, cf, g, e, k, z, o);
+        for (int c = 0; c < C; ++c)
+            for (int l = 0; l < W; ++l) dst[W * c + l][i] = o[c][l];
+    }
+    for (int c = 0; c < C; ++c) std::memcpy(state + W * c, &z[c], sizeof(V));
+}
+
+template <typename V, int K>
+inline __attribute__((always_inline)) void
+nearFieldFramesOf(const float* work, int stride, const float* coef, const float* nf, float* state,
+                  int lanes, float* const* frames, int n) {
+    switch (lanes / kWidth<V>) {
+    case 1:
+        return nearFieldFrames<V, K, 1>(work, stride, coef, nf, state, lanes, frames, n);
+    case 2:
+        return nearFieldFrames<V, K, 2>(work, stride, coef, nf, state, lanes, frames, n);
+    case 3:
+        return nearFieldFrames<V, K, 3>(work, stride, coef, nf, state, lanes, frames, n);
+    default:
+        return nearFieldFrames<V, K, 4>(work, stride, coef, nf, state, lanes, frames, n);
     }
 }
 
@@ -144,11 +218,11 @@ void matrixRowPlain(int k, const float* work, int stride, const float* coef, int
         matrixRow<4>(work, stride, coef, lanes, dst, n);
 }
 void nearFieldFramesPlain(int k, const float* work, int stride, const float* coef, const float* nf,
-                          float* state, int lanes, float* frames, int n) {
+                          float* state, int lanes, float* const* frames, int n) {
     if (k == 8)
-        nearFieldFrames<8>(work, stride, coef, nf, state, lanes, frames, n);
+        nearFieldFramesOf<V8, 8>(work, stride, coef, nf, state, lanes, frames, n);
     else
-        nearFieldFrames<4>(work, stride, coef, nf, state, lanes, frames, n);
+        nearFieldFramesOf<V8, 4>(work, stride, coef, nf, state, lanes, frames, n);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -162,18 +236,31 @@ __attribute__((target("avx"))) void matrixRowAvx(int k, const float* work, int s
 }
 __attribute__((target("avx"))) void nearFieldFramesAvx(int k, const float* work, int stride,
                                                        const float* coef, const float* nf,
-                                                       float* state, int lanes, float* frames,
-                                                       int n) {
+                                                       float* state, int lanes,
+                                                       float* const* frames, int n) {
     if (k == 8)
-        nearFieldFrames<8>(work, stride, coef, nf, state, lanes, frames, n);
+        nearFieldFramesOf<V8, 8>(work, stride, coef, nf, state, lanes, frames, n);
     else
-        nearFieldFrames<4>(work, stride, coef, nf, state, lanes, frames, n);
+        nearFieldFramesOf<V8, 4>(work, stride, coef, nf, state, lanes, frames, n);
+}
+// Sixteen speakers to a vector where the processor has the registers for it.
+__attribute__((target("avx512f"))) void nearFieldFramesAvx512(int k, const float* work, int stride,
+                                                              const float* coef, const float* nf,
+                                                              float* state, int lanes,
+                                                              float* const* frames, int n) {
+    if (k == 8)
+        nearFieldFramesOf<V16, 8>(work, stride, coef, nf, state, lanes, frames, n);
+    else
+        nearFieldFramesOf<V16, 4>(work, stride, coef, nf, state, lanes, frames, n);
 }
 const bool kHasAvx = __builtin_cpu_supports("avx");
+const bool kHasAvx512 = __builtin_cpu_supports("avx512f");
 #else
 constexpr bool kHasAvx = false;
+constexpr bool kHasAvx512 = false;
 #define matrixRowAvx matrixRowPlain
 #define nearFieldFramesAvx nearFieldFramesPlain
+#define nearFieldFramesAvx512 nearFieldFramesPlain
 #endif
 
 } // namespace
@@ -183,8 +270,8 @@ PlanDecoder::PlanDecoder(const DecoderPlan& plan, float sampleRateHz, int capaci
     : plan_(plan), fs_(sampleRateHz > 0.0f && finite(sampleRateHz) ? sampleRateHz : 44100.0f),
       capacity_(capacity > 0 ? capacity : 1) {
     speakers_ = std::clamp(plan_.numSpeakers, 0, DecoderPlan::kMaxSpeakers);
-    lanes_ = (speakers_ + 7) / 8 * 8;
-    if (lanes_ == 0) lanes_ = 8;
+    const int width = kHasAvx512 ? 16 : 8; // speakers to a vector
+    lanes_ = std::max(1, (speakers_ + width - 1) / width) * width;
     columns_ = plan_.twoBand ? 8 : 4;
     subwoofer_ = plan_.subwoofer;
 
@@ -217,8 +304,8 @@ PlanDecoder::PlanDecoder(const DecoderPlan& plan, float sampleRateHz, int capaci
     nfTarget_.assign(static_cast<size_t>(3 * lanes_), 0.0f);
     nf_.assign(static_cast<size_t>(3 * lanes_), 0.0f);
     nfZ_.assign(static_cast<size_t>(lanes_), 0.0f);
-    if (plan_.nearField == DecoderPlan::NearField::Output)
-        frames_.assign(static_cast<size_t>(capacity_) * static_cast<size_t>(lanes_), 0.0f);
+    if (plan_.nearField == DecoderPlan::NearField::Output && longest > 0)
+        runs_.assign(static_cast<size_t>(speakers_) * static_cast<size_t>(capacity_), 0.0f);
 
     // The plan's band split and the bass management are fixed for the plan's lifetime.
     const double xover = plan_.crossoverHz > 0.0 && std::isfinite(plan_.crossoverHz)
@@ -439,18 +526,18 @@ void inputLoop(InputLanes& s, const float* const* in, float* work, int stride, f
         if (Mode == 0) {
             w = x * s.low;
         } else if (Mode == 1) { // AllPass's crossover
-            const V4 d = x - s.a * s.z;
+            const V4 d = (x + eps30) - s.a * s.z;
             const V4 ap = d * s.a + s.z;
-            s.z = d + eps30;
+            s.z = d;
             w = (x + ap) * half * s.low + (x - ap) * half * s.high;
         } else { // mavoshelf
-            const V4 v = x - s.a * s.z;
+            const V4 v = (x + eps20) - s.a * s.z;
             w = (s.b * v + s.z) * s.gain;
-            s.z = v + eps20;
+            s.z = v;
         }
         if (NearField) {
             const V4 u = w * s.ng;
-            const V4 xp = u - s.nc * s.nz + eps30;
+            const V4 xp = (u + eps30) - s.nc * s.nz;
             const V4 y = xp + s.nd * s.nz;
             s.nz = s.nz + xp;
             w = w * keepW + y * keepDir;
@@ -464,12 +551,12 @@ void inputLoop(InputLanes& s, const float* const* in, float* work, int stride, f
             // Two one-pole low-passes make the low band; twice the first minus the input
             // is the matching first-order all-pass, and the high band is what the low band
             // leaves of it: in phase with the low band at every frequency (-HP squared).
-            const V4 l1 = s.k * (w + s.sx) - s.a1 * s.sy;
+            const V4 l1 = (s.k * (w + s.sx) + eps30) - s.a1 * s.sy;
             s.sx = w;
-            s.sy = l1 + eps30;
-            const V4 lo = s.k * (l1 + s.tx) - s.a1 * s.ty;
+            s.sy = l1;
+            const V4 lo = (s.k * (l1 + s.tx) + eps30) - s.a1 * s.ty;
             s.tx = l1;
-            s.ty = lo + eps30;
+            s.ty = lo;
             const V4 hi = (l1 + l1 - w) - lo;
             for (int j = 0; j < 4; ++j) {
                 work[j * stride + i] = lo[j];
@@ -589,13 +676,25 @@ void PlanDecoder::speakerStageDirect(float* const* out, int n) {
 }
 
 void PlanDecoder::speakerStageNearField(float* const* out, int n) {
-    if (kHasAvx)
+    // Undelayed speakers straight to their outputs, delayed ones through their rows of
+    // runs_; the padding lanes into feed_, which nothing reads.
+    float* dst[DecoderPlan::kMaxSpeakers];
+    for (int s = 0; s < lanes_; ++s)
+        dst[s] = s >= speakers_ ? feed_.data()
+                 : delay_[s] == 0
+                     ? out[s]
+                     : runs_.data() + static_cast<size_t>(s) * static_cast<size_t>(capacity_);
+    if (kHasAvx512)
+        nearFieldFramesAvx512(columns_, work_.data(), capacity_, coef_.data(), nf_.data(),
+                              nfZ_.data(), lanes_, dst, n);
+    else if (kHasAvx)
         nearFieldFramesAvx(columns_, work_.data(), capacity_, coef_.data(), nf_.data(), nfZ_.data(),
-                           lanes_, frames_.data(), n);
+                           lanes_, dst, n);
     else
         nearFieldFramesPlain(columns_, work_.data(), capacity_, coef_.data(), nf_.data(),
-                             nfZ_.data(), lanes_, frames_.data(), n);
-    for (int s = 0; s < speakers_; ++s) delayInto(s, frames_.data() + s, lanes_, out[s], n);
+                             nfZ_.data(), lanes_, dst, n);
+    for (int s = 0; s < speakers_; ++s)
+        if (delay_[s] != 0) delayInto(s, dst[s], 1, out[s], n);
 }
 
 void PlanDecoder::process(const float* const* in, float* const* out, int numOutputs, int n) {

@@ -74,7 +74,7 @@ private:
     float fs_;
     int capacity_;
     int speakers_;   // the plan's
-    int lanes_;      // speakers_ rounded up to a multiple of 8
+    int lanes_;      // speakers_ rounded up to whole vectors (8 or 16 speakers)
     int columns_;    // work channels: 4 (W X Y Z) or 8 (low band, then high band)
     bool subwoofer_; // and room for it among the outputs is checked in process
 
@@ -102,7 +102,7 @@ private:
     bool speakerNearField_ = false;
     std::vector<float> nfTarget_, nf_; // [g, d, c][lane]
     std::vector<float> nfZ_;           // [lane]
-    std::vector<float> frames_;        // capacity_ x lanes_, frame by frame
+    std::vector<float> runs_;          // speakers_ x capacity_, the delayed speakers' feeds
     std::vector<float> feed_;          // capacity_
 
     int delay_[kMaxOutputs] = {};
