@@ -512,59 +512,88 @@ struct InputLanes {
     V4 k, a1, sx, sy, tx, ty;    // band split
 };
 
+// One frame of the four inputs; lo (and hi with the band split) receive the work lanes.
+template <int Mode, bool NearField, bool Bass, bool Split>
+inline __attribute__((always_inline)) void inputStep(InputLanes& s, const V4& x, V4& lo, V4& hi,
+                                                     float& sub) {
+    const V4 half = splat(0.5f), eps30 = splat(1e-30f), eps20 = splat(1e-20f);
+    V4 w;
+    if (Mode == 0) {
+        w = x * s.low;
+    } else if (Mode == 1) { // AllPass's crossover
+        const V4 d = (x + eps30) - s.a * s.z;
+        const V4 ap = d * s.a + s.z;
+        s.z = d;
+        w = (x + ap) * half * s.low + (x - ap) * half * s.high;
+    } else { // mavoshelf
+        const V4 v = (x + eps20) - s.a * s.z;
+        w = (s.b * v + s.z) * s.gain;
+        s.z = v;
+    }
+    if (NearField) {
+        const V4 keepW = {1.0f, 0.0f, 0.0f, 0.0f}, keepDir = {0.0f, 1.0f, 1.0f, 1.0f};
+        const V4 u = w * s.ng;
+        const V4 xp = (u + eps30) - s.nc * s.nz;
+        const V4 y = xp + s.nd * s.nz;
+        s.nz = s.nz + xp;
+        w = w * keepW + y * keepDir;
+    }
+    if (Bass) {
+        const V4 low = s.lp.run(s.lp.run(w, s.bass[2]), s.bass[3]);
+        w = s.hp.run(s.hp.run(w, s.bass[0]), s.bass[1]);
+        sub = low[0];
+    }
+    if (Split) {
+        // Two one-pole low-passes make the low band; twice the first minus the input is the
+        // matching first-order all-pass, and the high band is what the low band leaves of
+        // it: in phase with the low band at every frequency (-HP squared).
+        const V4 l1 = (s.k * (w + s.sx) + eps30) - s.a1 * s.sy;
+        s.sx = w;
+        s.sy = l1;
+        lo = (s.k * (l1 + s.tx) + eps30) - s.a1 * s.ty;
+        s.tx = l1;
+        s.ty = lo;
+        hi = (l1 + l1 - w) - lo;
+    } else {
+        lo = w;
+    }
+}
+
+// Four frames of four channels turned into four channels of four frames, and back.
+inline __attribute__((always_inline)) void transpose4(V4 (&r)[4]) {
+    const V4 t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 1, 5);
+    const V4 t1 = __builtin_shufflevector(r[0], r[1], 2, 6, 3, 7);
+    const V4 t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 1, 5);
+    const V4 t3 = __builtin_shufflevector(r[2], r[3], 2, 6, 3, 7);
+    r[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    r[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    r[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    r[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
 template <int Mode, bool NearField, bool Bass, bool Split>
 void inputLoop(InputLanes& s, const float* const* in, float* work, int stride, float* sub, int n) {
-    const V4 half = splat(0.5f), eps30 = splat(1e-30f), eps20 = splat(1e-20f);
-    const V4 keepW = {1.0f, 0.0f, 0.0f, 0.0f}, keepDir = {0.0f, 1.0f, 1.0f, 1.0f};
-    const float* i0 = in[0];
-    const float* i1 = in[1];
-    const float* i2 = in[2];
-    const float* i3 = in[3];
-    for (int i = 0; i < n; ++i) {
-        const V4 x = {i0[i], i1[i], i2[i], i3[i]};
-        V4 w;
-        if (Mode == 0) {
-            w = x * s.low;
-        } else if (Mode == 1) { // AllPass's crossover
-            const V4 d = (x + eps30) - s.a * s.z;
-            const V4 ap = d * s.a + s.z;
-            s.z = d;
-            w = (x + ap) * half * s.low + (x - ap) * half * s.high;
-        } else { // mavoshelf
-            const V4 v = (x + eps20) - s.a * s.z;
-            w = (s.b * v + s.z) * s.gain;
-            s.z = v;
-        }
-        if (NearField) {
-            const V4 u = w * s.ng;
-            const V4 xp = (u + eps30) - s.nc * s.nz;
-            const V4 y = xp + s.nd * s.nz;
-            s.nz = s.nz + xp;
-            w = w * keepW + y * keepDir;
-        }
-        if (Bass) {
-            const V4 lo = s.lp.run(s.lp.run(w, s.bass[2]), s.bass[3]);
-            w = s.hp.run(s.hp.run(w, s.bass[0]), s.bass[1]);
-            sub[i] = lo[0];
-        }
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V4 x[4], lo[4], hi[4] = {};
+        for (int j = 0; j < 4; ++j) x[j] = load4(in[j] + i);
+        transpose4(x);
+        for (int f = 0; f < 4; ++f)
+            inputStep<Mode, NearField, Bass, Split>(s, x[f], lo[f], hi[f], sub[i + f]);
+        transpose4(lo);
+        for (int j = 0; j < 4; ++j) store4(work + j * stride + i, lo[j]);
         if (Split) {
-            // Two one-pole low-passes make the low band; twice the first minus the input
-            // is the matching first-order all-pass, and the high band is what the low band
-            // leaves of it: in phase with the low band at every frequency (-HP squared).
-            const V4 l1 = (s.k * (w + s.sx) + eps30) - s.a1 * s.sy;
-            s.sx = w;
-            s.sy = l1;
-            const V4 lo = (s.k * (l1 + s.tx) + eps30) - s.a1 * s.ty;
-            s.tx = l1;
-            s.ty = lo;
-            const V4 hi = (l1 + l1 - w) - lo;
-            for (int j = 0; j < 4; ++j) {
-                work[j * stride + i] = lo[j];
-                work[(4 + j) * stride + i] = hi[j];
-            }
-        } else {
-            for (int j = 0; j < 4; ++j) work[j * stride + i] = w[j];
+            transpose4(hi);
+            for (int j = 0; j < 4; ++j) store4(work + (4 + j) * stride + i, hi[j]);
         }
+    }
+    for (; i < n; ++i) {
+        const V4 x = {in[0][i], in[1][i], in[2][i], in[3][i]};
+        V4 lo, hi = {};
+        inputStep<Mode, NearField, Bass, Split>(s, x, lo, hi, sub[i]);
+        for (int j = 0; j < 4; ++j) work[j * stride + i] = lo[j];
+        if (Split)
+            for (int j = 0; j < 4; ++j) work[(4 + j) * stride + i] = hi[j];
     }
 }
 
@@ -627,35 +656,27 @@ void PlanDecoder::inputStage(const float* const* in, int n) {
 
 // ---- speaker stage ----
 
-// Writes n frames of speaker s, read from src with the given stride, delayed by the
-// speaker's compensation, to dst.
-void PlanDecoder::delayInto(int speaker, const float* src, int stride, float* dst, int n) {
-    const int delay = delay_[speaker];
-    if (delay == 0) {
-        if (stride == 1) {
-            if (src != dst) std::memcpy(dst, src, sizeof(float) * static_cast<size_t>(n));
-        } else {
-            for (int i = 0; i < n; ++i) dst[i] = src[static_cast<long>(i) * stride];
-        }
-        return;
-    }
+// Where a delayed speaker's n new frames go: straight into its delay line when they fit
+// there without wrapping, else into the scratch row given (and delayWrite copies them).
+float* PlanDecoder::delayTarget(int speaker, float* scratch, int n) {
+    if (writePos_ + n > ringSize_) return scratch;
+    return ring_.data() + static_cast<size_t>(speaker) * static_cast<size_t>(ringSize_) + writePos_;
+}
+
+// Completes the delay of speaker s: its n new frames (at src, the delayTarget) into the
+// delay line if they are not there yet, and the frames from delay earlier out to dst.
+void PlanDecoder::delayOut(int speaker, const float* src, float* dst, int n) {
     float* ring = ring_.data() + static_cast<size_t>(speaker) * static_cast<size_t>(ringSize_);
     const int mask = ringSize_ - 1;
-    // Write at writePos_, in at most two runs.
     int pos = writePos_;
-    for (int done = 0; done < n;) {
-        const int run = std::min(n - done, ringSize_ - pos);
-        float* __restrict r = ring + pos;
-        const float* s = src + static_cast<long>(done) * stride;
-        if (stride == 1)
-            std::memcpy(r, s, sizeof(float) * static_cast<size_t>(run));
-        else
-            for (int i = 0; i < run; ++i) r[i] = s[static_cast<long>(i) * stride];
-        done += run;
-        pos = (pos + run) & mask;
-    }
-    // Read from delay frames earlier.
-    pos = (writePos_ - delay) & mask;
+    if (src != ring + writePos_)
+        for (int done = 0; done < n;) { // at most two runs
+            const int run = std::min(n - done, ringSize_ - pos);
+            std::memcpy(ring + pos, src + done, sizeof(float) * static_cast<size_t>(run));
+            done += run;
+            pos = (pos + run) & mask;
+        }
+    pos = (writePos_ - delay_[speaker]) & mask;
     for (int done = 0; done < n;) {
         const int run = std::min(n - done, ringSize_ - pos);
         std::memcpy(dst + done, ring + pos, sizeof(float) * static_cast<size_t>(run));
@@ -666,24 +687,26 @@ void PlanDecoder::delayInto(int speaker, const float* src, int stride, float* ds
 
 void PlanDecoder::speakerStageDirect(float* const* out, int n) {
     for (int s = 0; s < speakers_; ++s) {
-        float* dst = delay_[s] == 0 ? out[s] : feed_.data();
+        float* dst = delay_[s] == 0 ? out[s] : delayTarget(s, feed_.data(), n);
         if (kHasAvx)
             matrixRowAvx(columns_, work_.data(), capacity_, coef_.data() + s, lanes_, dst, n);
         else
             matrixRowPlain(columns_, work_.data(), capacity_, coef_.data() + s, lanes_, dst, n);
-        if (delay_[s] != 0) delayInto(s, dst, 1, out[s], n);
+        if (delay_[s] != 0) delayOut(s, dst, out[s], n);
     }
 }
 
 void PlanDecoder::speakerStageNearField(float* const* out, int n) {
-    // Undelayed speakers straight to their outputs, delayed ones through their rows of
-    // runs_; the padding lanes into feed_, which nothing reads.
+    // Undelayed speakers straight to their outputs, delayed ones into their delay lines (or
+    // rows of runs_); the padding lanes into feed_, which nothing reads.
     float* dst[DecoderPlan::kMaxSpeakers];
     for (int s = 0; s < lanes_; ++s)
-        dst[s] = s >= speakers_ ? feed_.data()
-                 : delay_[s] == 0
-                     ? out[s]
-                     : runs_.data() + static_cast<size_t>(s) * static_cast<size_t>(capacity_);
+        dst[s] =
+            s >= speakers_ ? feed_.data()
+            : delay_[s] == 0
+                ? out[s]
+                : delayTarget(
+                      s, runs_.data() + static_cast<size_t>(s) * static_cast<size_t>(capacity_), n);
     if (kHasAvx512)
         nearFieldFramesAvx512(columns_, work_.data(), capacity_, coef_.data(), nf_.data(),
                               nfZ_.data(), lanes_, dst, n);
@@ -694,7 +717,7 @@ void PlanDecoder::speakerStageNearField(float* const* out, int n) {
         nearFieldFramesPlain(columns_, work_.data(), capacity_, coef_.data(), nf_.data(),
                              nfZ_.data(), lanes_, dst, n);
     for (int s = 0; s < speakers_; ++s)
-        if (delay_[s] != 0) delayInto(s, dst[s], 1, out[s], n);
+        if (delay_[s] != 0) delayOut(s, dst[s], out[s], n);
 }
 
 void PlanDecoder::process(const float* const* in, float* const* out, int numOutputs, int n) {

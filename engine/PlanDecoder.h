@@ -67,7 +67,8 @@ private:
     void inputStage(const float* const* in, int n);
     void speakerStageDirect(float* const* out, int n);
     void speakerStageNearField(float* const* out, int n);
-    void delayInto(int speaker, const float* src, int stride, float* dst, int n);
+    float* delayTarget(int speaker, float* scratch, int n);
+    void delayOut(int speaker, const float* src, float* dst, int n);
     void flushNonFinite();
 
     DecoderPlan plan_;
