@@ -17,7 +17,17 @@ LayoutDecoderEngine::~LayoutDecoderEngine() {
     delete current_;
     delete next_;
     delete pending_.exchange(nullptr);
-    delete retired_.exchange(nullptr);
+    freeRetired();
+}
+
+void LayoutDecoderEngine::freeRetired() {
+    for (auto& slot : retired_) delete slot.exchange(nullptr, std::memory_order_acq_rel);
+}
+
+int LayoutDecoderEngine::freeRetiredSlot() const {
+    for (int k = 0; k < kRetiredSlots; ++k)
+        if (retired_[k].load(std::memory_order_acquire) == nullptr) return k;
+    return -1;
 }
 
 // ---- parameters: the seed's mappings ----
@@ -74,7 +84,7 @@ void LayoutDecoderEngine::rebuildAll() {
     delete current_;
     delete next_;
     delete pending_.exchange(nullptr);
-    delete retired_.exchange(nullptr);
+    freeRetired();
     current_ = next_ = nullptr;
     fadePos_ = 0;
     if (hasPlan_) current_ = build(plan_).release();
@@ -114,12 +124,12 @@ void LayoutDecoderEngine::submitPlan(const DecoderPlan& plan) {
     hasPlan_ = true;
     PlanDecoder* fresh = build(plan).release();
     delete pending_.exchange(fresh, std::memory_order_acq_rel); // one the audio never took
-    delete retired_.exchange(nullptr, std::memory_order_acq_rel);
+    freeRetired();
 }
 
 void LayoutDecoderEngine::reclaim() {
     std::lock_guard<std::mutex> lock(control_);
-    delete retired_.exchange(nullptr, std::memory_order_acq_rel);
+    freeRetired();
 }
 
 void LayoutDecoderEngine::resume() {
@@ -168,9 +178,9 @@ void LayoutDecoderEngine::processReplacing(float** in, float** out, int n) {
 }
 
 void LayoutDecoderEngine::processPiece(float** in, float** out, int n) {
-    // A new plan is taken only when the last one handed back has been collected, so that
-    // there is always room to hand this one back in turn.
-    if (next_ == nullptr && retired_.load(std::memory_order_acquire) == nullptr) {
+    // A new plan is taken only while there is a free slot to hand the outgoing one back in
+    // (only this thread fills the slots, so the slot stays free until the fade ends).
+    if (next_ == nullptr && freeRetiredSlot() >= 0) {
         PlanDecoder* incoming = pending_.exchange(nullptr, std::memory_order_acq_rel);
         if (incoming != nullptr) {
             if (current_ == nullptr) {
@@ -218,7 +228,7 @@ void LayoutDecoderEngine::processPiece(float** in, float** out, int n) {
     }
     fadePos_ += n;
     if (fadePos_ >= fade) {
-        retired_.store(current_, std::memory_order_release);
+        retired_[freeRetiredSlot()].store(current_, std::memory_order_release);
         current_ = next_;
         next_ = nullptr;
     }

@@ -80,8 +80,8 @@ public:
     // kCrossfadeSeconds (with no plan yet, it starts with it at once). A plan submitted before the
     // audio thread took the previous one replaces it. Also frees what the audio thread handed back.
     void submitPlan(const DecoderPlan& plan);
-    // Frees a decoder the audio thread has finished with; call it now and then (submitPlan
-    // does it too).
+    // Frees the decoders the audio thread has finished with; call it now and then (submitPlan
+    // does it too). The audio thread keeps taking new plans while a few wait here.
     void reclaim();
     // The plan last set or submitted (an empty plan before any), and what its distance
     // compensation does at the current rate: delay in frames and gain per speaker.
@@ -119,7 +119,11 @@ private:
     std::vector<float> fadeGain_; // rising, one per frame of the fade
     std::vector<float> scratch_;  // kMaxOutputs x capacity_, the incoming decoder's
 
-    // The hand-over: pending_ from the control side to the audio thread, retired_ back.
+    // The hand-over: pending_ from the control side to the audio thread, retired_ back (a
+    // few slots, so that plans keep being taken while nobody has collected the last ones).
+    static constexpr int kRetiredSlots = 4;
+    void freeRetired();
+    int freeRetiredSlot() const; // audio thread: a slot it may fill, or -1
     std::atomic<PlanDecoder*> pending_{nullptr};
-    std::atomic<PlanDecoder*> retired_{nullptr};
+    std::atomic<PlanDecoder*> retired_[kRetiredSlots] = {};
 };

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "engine/AllPass.h"
 #include "engine/KivAmbisonicDecoder.h"
@@ -129,28 +130,42 @@ nearFieldFrame(const float* work, int stride, int i, const V (&cf)[K][C], const 
     }
 }
 
-// Eight frames of eight speakers become eight runs of frames, one per speaker.
-inline __attribute__((always_inline)) void transpose8(V8 (&r)[8]) {
-    V8 t[8], u[8];
-    for (int p = 0; p < 4; ++p) {
-        t[2 * p] = __builtin_shufflevector(r[2 * p], r[2 * p + 1], 0, 8, 1, 9, 4, 12, 5, 13);
-        t[2 * p + 1] = __builtin_shufflevector(r[2 * p], r[2 * p + 1], 2, 10, 3, 11, 6, 14, 7, 15);
-    }
-    for (int h = 0; h < 2; ++h) {
-        const int b = 4 * h;
-        u[b] = __builtin_shufflevector(t[b], t[b + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-        u[b + 1] = __builtin_shufflevector(t[b], t[b + 2], 2, 3, 10, 11, 6, 7, 14, 15);
-        u[b + 2] = __builtin_shufflevector(t[b + 1], t[b + 3], 0, 1, 8, 9, 4, 5, 12, 13);
-        u[b + 3] = __builtin_shufflevector(t[b + 1], t[b + 3], 2, 3, 10, 11, 6, 7, 14, 15);
-    }
-    for (int q = 0; q < 4; ++q) {
-        r[q] = __builtin_shufflevector(u[q], u[q + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-        r[q + 4] = __builtin_shufflevector(u[q], u[q + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-    }
+// W frames of W speakers become W runs of frames, one per speaker: log2 W stages, each
+// swapping the off-diagonal blocks of size B within blocks of 2B.
+template <typename V, int B, std::size_t... L>
+inline __attribute__((always_inline)) void mixLow(const V& a, const V& b, V& out,
+                                                  std::index_sequence<L...>) {
+    constexpr int W = kWidth<V>;
+    out = __builtin_shufflevector(a, b,
+                                  ((L & B) ? static_cast<int>(L) - B + W : static_cast<int>(L))...);
+}
+template <typename V, int B, std::size_t... L>
+inline __attribute__((always_inline)) void mixHigh(const V& a, const V& b, V& out,
+                                                   std::index_sequence<L...>) {
+    constexpr int W = kWidth<V>;
+    out = __builtin_shufflevector(a, b,
+                                  ((L & B) ? static_cast<int>(L) + W : static_cast<int>(L) + B)...);
+}
+template <typename V, int B> inline __attribute__((always_inline)) void transposeStage(V* r) {
+    constexpr int W = kWidth<V>;
+    for (int i = 0; i < W; ++i)
+        if ((i & B) == 0) {
+            V lo, hi;
+            mixLow<V, B>(r[i], r[i + B], lo, std::make_index_sequence<W>());
+            mixHigh<V, B>(r[i], r[i + B], hi, std::make_index_sequence<W>());
+            r[i] = lo;
+            r[i + B] = hi;
+        }
+}
+template <typename V> inline __attribute__((always_inline)) void transpose(V* r) {
+    transposeStage<V, 1>(r);
+    transposeStage<V, 2>(r);
+    transposeStage<V, 4>(r);
+    if (kWidth<V> == 16) transposeStage<V, 8 % kWidth<V>>(r);
 }
 
 // dst[s] receives speaker s's n frames (lanes rows; the padding lanes' rows are scratch).
-// Each vector of V holds W speakers; eight frames at a time are turned into runs.
+// Each vector of V holds W speakers; W frames at a time are turned into runs.
 template <typename V, int K, int C>
 inline __attribute__((always_inline)) void
 nearFieldFrames(const float* work, int stride, const float* coef, const float* nf, float* state,
@@ -170,20 +185,16 @@ nearFieldFrames(const float* work, int stride, const float* coef, const float* n
         std::memcpy(&z[c], state + W * c, sizeof(V));
     }
     int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        V o[8][C];
-        for (int r = 0; r < 8; ++r)
+    for (; i + W <= n; i += W) {
+        V o[W][C];
+        for (int r = 0; r < W; ++r)
             nearFieldFrame<V, K, C>(work, stride, i + r, cf, g, e, k, z, o[r]);
-        for (int c = 0; c < C; ++c)
-            for (int h = 0; h < W / 8; ++h) {
-                V8 run[8];
-                for (int r = 0; r < 8; ++r)
-                    std::memcpy(&run[r], reinterpret_cast<const float*>(&o[r][c]) + 8 * h,
-                                sizeof(V8));
-                transpose8(run);
-                for (int l = 0; l < 8; ++l)
-                    std::memcpy(dst[W * c + 8 * h + l] + i, &run[l], sizeof(V8));
-            }
+        for (int c = 0; c < C; ++c) {
+            V run[W];
+            for (int r = 0; r < W; ++r) run[r] = o[r][c];
+            transpose(run);
+            for (int l = 0; l < W; ++l) std::memcpy(dst[W * c + l] + i, &run[l], sizeof(V));
+        }
     }
     for (; i < n; ++i) {
         V o[C];

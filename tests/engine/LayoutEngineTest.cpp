@@ -353,6 +353,43 @@ TEST(LayoutEngine, PlanSwapIsClickFreeAndEndsOnTheNewPlan) {
     }
 }
 
+// A plan submitted before processing starts is in force from the first block; plans
+// submitted in quick succession, with nobody collecting the old ones, still all get through.
+TEST(LayoutEngine, SubmittedPlansTakeEffect) {
+    const DecoderPlan a = quadPlan(true);
+    DecoderPlan b = quadPlan(false), c = quadPlan(false);
+    for (int s = 0; s < 4; ++s) {
+        b.lf[s][0] = -0.5;
+        c.lf[s][1] = 0.9;
+    }
+    Signals r(4096);
+    r.planeWave(0.4, 0.0, sine(4096, 500.0, 44100.0));
+    LayoutDecoderEngine submitted(kOutputs, 256), set(kOutputs, 256);
+    submitted.submitPlan(a);
+    set.setPlan(a);
+    Signals rs = r;
+    r.process(submitted, 256);
+    rs.process(set, 256);
+    for (int o = 0; o < kOutputs; ++o)
+        for (int i = 0; i < 4096; ++i) ASSERT_EQ(r.out[o][i], rs.out[o][i]);
+
+    LayoutDecoderEngine e(kOutputs, 256), alone(kOutputs, 256);
+    e.setPlan(a);
+    alone.setPlan(c);
+    Signals long1(44100);
+    long1.planeWave(0.4, 0.0, sine(44100, 500.0, 44100.0));
+    Signals long2 = long1;
+    for (int round = 0; round < 6; ++round) { // a, b, c, b, c, b, c: the last is c
+        long1.process(e, 256, 1024 * round, 1024 * (round + 1));
+        e.submitPlan(round % 2 == 0 ? b : c);
+    }
+    long1.process(e, 256, 6144, 44100);
+    long2.process(alone, 256);
+    EXPECT_FALSE(e.crossfading());
+    for (int s = 0; s < 4; ++s)
+        for (int i = 40000; i < 44100; ++i) ASSERT_NEAR(long1.out[s][i], long2.out[s][i], 1e-5);
+}
+
 // NaN or infinity on the inputs leaves no filter poisoned: in every mode, with every stage
 // on, the outputs are finite again once the delay lines have run through.
 TEST(LayoutEngine, NonFiniteInputRecovers) {
