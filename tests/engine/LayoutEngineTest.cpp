@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/KivAmbisonicDecoder.h"
 #include "engine/LayoutDecoderEngine.h"
 #include "engine/NF_filt.h"
 #include "tests/validation/AllocationHook.h"
@@ -464,4 +465,64 @@ TEST(LayoutEngine, PatternWeightsAndInPlace) {
     }
     EXPECT_EQ(e.getLPGain(), 0.65f);
     EXPECT_STREQ(e.getSEQDisplay(), "No-Use LF");
+}
+
+// The seed's parameters mean the same in both engines: a plan holding a catalogue decoder's
+// matrix decodes as KivAmbisonicDecoder does with that decoder, in every spatial-EQ mode,
+// with and without near-field compensation, patterns away from 1.
+TEST(LayoutEngine, SameAsTheSeedEngineForACatalogueDecoder) {
+    const DecShape list[7] = {QuadSquare,       HexagonWithCF, HexagonWithoutCF, OctagonWithCF,
+                              OctagonWithoutCF, Cube8,         Octahedron};
+    const struct {
+        float seq, distComp, nfc;
+    } cases[] = {{0.0f, 1.0f, 1.0f},
+                 {0.5f, 1.0f, 1.0f},
+                 {1.0f, 1.0f, 1.0f},
+                 {1.0f, 0.2f, 1.0f},
+                 {0.5f, 0.2f, 0.0666667f}};
+    for (const auto& c : cases) {
+        KivAmbisonicDecoder seed(7, list, 4, 8, 256);
+        seed.setFS(48000.0f);
+        seed.chooseDec(5); // the cube
+        LayoutDecoderEngine e(8, 256);
+        e.setFS(48000.0f);
+        seed.setLPGain(0.6f);
+        e.setLPGain(0.6f);
+        seed.setHPGain(0.8f);
+        e.setHPGain(0.8f);
+        seed.setFCut(0.3f);
+        e.setFCut(0.3f);
+        seed.setSEQ(c.seq);
+        e.setSEQ(c.seq);
+        seed.setDistComp(c.distComp);
+        e.setDistComp(c.distComp);
+        seed.setNFC(c.nfc);
+        e.setNFC(c.nfc);
+        seed.resume();
+        DecoderPlan p;
+        p.numSpeakers = 8;
+        for (int s = 0; s < 8; ++s)
+            for (int j = 0; j < 4; ++j) p.lf[s][j] = seed.decoders[5]->coefs[j][s];
+        e.setPlan(p);
+        Signals a(4096);
+        unsigned r = 11;
+        for (auto& ch : a.in)
+            for (float& v : ch) {
+                r = r * 1664525u + 1013904223u;
+                v = static_cast<float>(r >> 8) / 8388608.0f - 1.0f;
+            }
+        Signals b = a;
+        a.process(e, 256);
+        for (int done = 0; done < 4096; done += 256) {
+            float* ip[4];
+            float* op[8];
+            for (int j = 0; j < 4; ++j) ip[j] = b.in[j].data() + done;
+            for (int o = 0; o < 8; ++o) op[o] = b.out[o].data() + done;
+            seed.processReplacing(ip, op, 256);
+        }
+        for (int o = 0; o < 8; ++o)
+            for (int i = 0; i < 4096; ++i)
+                ASSERT_NEAR(a.out[o][i], b.out[o][i], 1e-4)
+                    << "seq " << c.seq << ", distance " << c.distComp << ", output " << o;
+    }
 }
