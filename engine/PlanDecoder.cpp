@@ -101,19 +101,20 @@ matrixRow(const float* work, int stride, const float* coef, int lanes, float* ds
     }
 }
 
-// Frame by frame, speakers in lanes, eight to a vector: W's columns go straight to the
+// Frame by frame, speakers in lanes, 8 or 16 to a vector: W's columns go straight to the
 // feed, the directional ones through the speaker's first-order near-field section. The
-// section is NF_filt1's, with its state update and output each written as one product
-// and one sum (v = g dir, y = v + (d - c) z, z = v + (1 - c) z), so that the recursion
-// through z is a multiply and an add: the vectors of all speakers then overlap.
+// section is NF_filt1's, with its gain g folded into the directional coefficients and its
+// state update and output each written as one product and one sum (v = g dir,
+// y = v + (d - c) z, z = v + (1 - c) z), so that the recursion through z is a multiply and
+// an add: the vectors of all speakers then overlap.
 typedef float V8 __attribute__((vector_size(32)));
 typedef float V16 __attribute__((vector_size(64)));
 template <typename V> constexpr int kWidth = sizeof(V) / sizeof(float);
 
 template <typename V, int K, int C>
-inline __attribute__((always_inline)) void
-nearFieldFrame(const float* work, int stride, int i, const V (&cf)[K][C], const V (&g)[C],
-               const V (&e)[C], const V (&k)[C], V (&z)[C], V (&out)[C]) {
+inline __attribute__((always_inline)) void nearFieldFrame(const float* work, int stride, int i,
+                                                          const V (&cf)[K][C], const V (&e)[C],
+                                                          const V (&k)[C], V (&z)[C], V (&out)[C]) {
     float t[K];
     for (int j = 0; j < K; ++j) t[j] = work[j * stride + i];
     for (int c = 0; c < C; ++c) {
@@ -123,7 +124,7 @@ nearFieldFrame(const float* work, int stride, int i, const V (&cf)[K][C], const 
             omni = omni + cf[4 % K][c] * t[4 % K];
             dir = dir + cf[5 % K][c] * t[5 % K] + cf[6 % K][c] * t[6 % K] + cf[7 % K][c] * t[7 % K];
         }
-        const V v = dir * g[c] + 1e-30f;
+        const V v = dir + 1e-30f; // the near-field gain is in the coefficients
         const V y = v + e[c] * z[c];
         z[c] = v + k[c] * z[c];
         out[c] = omni + y;
@@ -183,12 +184,13 @@ nearFieldFrames(const float* work, int stride, const float* coef, const float* n
         std::memcpy(&e[c], dc, sizeof(V));
         std::memcpy(&k[c], oc, sizeof(V));
         std::memcpy(&z[c], state + W * c, sizeof(V));
+        for (int j = 1; j < K; ++j)
+            if (j % 4 != 0) cf[j][c] = cf[j][c] * g[c]; // the directional columns
     }
     int i = 0;
     for (; i + W <= n; i += W) {
         V o[W][C];
-        for (int r = 0; r < W; ++r)
-            nearFieldFrame<V, K, C>(work, stride, i + r, cf, g, e, k, z, o[r]);
+        for (int r = 0; r < W; ++r) nearFieldFrame<V, K, C>(work, stride, i + r, cf, e, k, z, o[r]);
         for (int c = 0; c < C; ++c) {
             V run[W];
             for (int r = 0; r < W; ++r) run[r] = o[r][c];
@@ -198,7 +200,7 @@ nearFieldFrames(const float* work, int stride, const float* coef, const float* n
     }
     for (; i < n; ++i) {
         V o[C];
-        nearFieldFrame<V, K, C>(work, stride, i, cf, g, e, k, z, o);
+        nearFieldFrame<V, K, C>(work, stride, i, cf, e, k, z, o);
         for (int c = 0; c < C; ++c)
             for (int l = 0; l < W; ++l) dst[W * c + l][i] = o[c][l];
     }
