@@ -585,7 +585,10 @@ inline __attribute__((always_inline)) void transpose4(V4 (&r)[4]) {
 }
 
 template <int Mode, bool NearField, bool Bass, bool Split>
-void inputLoop(InputLanes& s, const float* const* in, float* work, int stride, float* sub, int n) {
+void inputLoop(InputLanes& state, const float* const* in, float* work, int stride, float* sub,
+               int n) {
+    // A local copy: the stores to work and sub cannot alias it, so it stays in registers.
+    InputLanes s = state;
     int i = 0;
     for (; i + 4 <= n; i += 4) {
         V4 x[4], lo[4], hi[4] = {};
@@ -608,6 +611,7 @@ void inputLoop(InputLanes& s, const float* const* in, float* work, int stride, f
         if (Split)
             for (int j = 0; j < 4; ++j) work[(4 + j) * stride + i] = hi[j];
     }
+    state = s;
 }
 
 using InputLoop = void (*)(InputLanes&, const float* const*, float*, int, float*, int);
