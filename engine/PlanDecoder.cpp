@@ -162,7 +162,7 @@ template <typename V> inline __attribute__((always_inline)) void transpose(V* r)
     transposeStage<V, 1>(r);
     transposeStage<V, 2>(r);
     transposeStage<V, 4>(r);
-    if (kWidth<V> == 16) transposeStage<V, 8 % kWidth<V>>(r);
+    if constexpr (kWidth<V> == 16) transposeStage<V, 8>(r);
 }
 
 // dst[s] receives speaker s's n frames (lanes rows; the padding lanes' rows are scratch).
