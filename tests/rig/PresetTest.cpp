@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "RigMeasure.h"
+#include "engine/LayoutDecoderEngine.h"
 #include "rig/LayoutFile.h"
 #include "rig/RigPlan.h"
 
@@ -198,6 +199,68 @@ TEST(RigPresets, Version2ColumnsAreInFumaOrder) {
     EXPECT_FALSE(plan.twoBand);
     EXPECT_EQ(plan.nearField, DecoderPlan::NearField::Input);
     EXPECT_EQ(plan.nearFieldDistanceMetres, 3.0); // the farthest speaker
+}
+
+// Through the layout engine at its as-written settings (patterns 1, single band): a plane
+// wave at 30 Hz comes out as the preset's LF matrix says, at 12 kHz as its HF matrix says.
+// Compensation is switched off here: it is the engine's, tested with the engine.
+TEST(RigPresets, FirstOrderPresetsThroughTheLayoutEngine) {
+    const std::vector<std::string> files = presetFiles();
+    if (files.empty()) GTEST_SKIP() << "no presets in " << kPresetDirectory;
+    constexpr double kFs = 48000.0;
+    constexpr int kFrames = 9600, kBlock = 256;
+    int checked = 0;
+    for (const std::string& file : files) {
+        const Layout layout = readLayoutFile(file);
+        if (layout.decoder->order != 1) continue;
+        SCOPED_TRACE(file);
+        const PresetDecoder& d = *layout.decoder;
+        DecoderPlan plan = planForLayout(layout).plan;
+        plan.nearField = DecoderPlan::NearField::None;
+        plan.delayCompensation = plan.levelCompensation = false;
+        for (const double hz : {30.0, 12000.0}) {
+            const bool hf = hz > 1000.0 && d.twoBand;
+            const Vec3 u = unitVector(70.0, 20.0);
+            LayoutDecoderEngine engine(LayoutDecoderEngine::kMaxOutputs, kBlock);
+            engine.setFS(static_cast<float>(kFs));
+            engine.setLPGain(0.5f);
+            engine.setHPGain(0.5f);
+            engine.setSEQ(0.0f);
+            engine.setDistComp(1.0f);
+            engine.setNFC(1.0f);
+            engine.setPlan(plan);
+            const std::array<double, 4> fuma = fumaOfDirection(u);
+            std::vector<std::vector<float>> in(4, std::vector<float>(kFrames)),
+                out(LayoutDecoderEngine::kMaxOutputs, std::vector<float>(kFrames));
+            for (int i = 0; i < kFrames; ++i)
+                for (int c = 0; c < 4; ++c)
+                    in[c][i] = static_cast<float>(fuma[c] *
+                                                  std::sin(2.0 * 3.141592653589793 * hz * i / kFs));
+            for (int at = 0; at < kFrames; at += kBlock) {
+                float* ip[4];
+                float* op[LayoutDecoderEngine::kMaxOutputs];
+                for (int c = 0; c < 4; ++c) ip[c] = in[c].data() + at;
+                for (int o = 0; o < LayoutDecoderEngine::kMaxOutputs; ++o)
+                    op[o] = out[o].data() + at;
+                engine.processReplacing(ip, op, std::min(kBlock, kFrames - at));
+            }
+            const double ratio = d.twoBand ? d.crossoverRatioDb / 2.0 : 0.0;
+            const std::vector<double> want = hf ? presetGains(d, d.hf, d.hfOrderGain, ratio, u)
+                                                : presetGains(d, d.lf, d.lfOrderGain, -ratio, u);
+            for (int s = 0; s < plan.numSpeakers; ++s) {
+                double c = 0.0, q = 0.0;
+                for (int i = kFrames / 2; i < kFrames; ++i) {
+                    c += out[s][i] * std::cos(2.0 * 3.141592653589793 * hz * i / kFs);
+                    q += out[s][i] * std::sin(2.0 * 3.141592653589793 * hz * i / kFs);
+                }
+                const double amplitude = 2.0 * std::hypot(c, q) / (kFrames / 2);
+                EXPECT_NEAR(amplitude, std::fabs(want[s]), 0.01 + 0.01 * std::fabs(want[s]))
+                    << hz << " Hz, speaker " << s;
+            }
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 23);
 }
 
 } // namespace
