@@ -92,7 +92,7 @@ std::string ldFactoryProgramName(int program) {
     return factoryLayouts()[program].name;
 }
 
-LdEngineValues ldEngineValues(const std::vector<float>& v, bool asWritten) {
+LdEngineValues ldEngineValues(const float* v, bool asWritten) {
     if (asWritten) // p = 1 single band, no loudspeaker-distance filter; the recording's NFC stays
         return {0.5f, 0.5f, v[kLdCutOff], 1.0f, v[kLdEncodedDistance], 0.0f};
     return {v[kLdLowFPattern], v[kLdHighFPattern],    v[kLdCutOff],
@@ -130,8 +130,9 @@ LdResolved ldResolve(int choice, const std::string& fileName, const std::string&
     LdResolved r;
     if (choice >= 0 && choice < factoryLayoutCount()) {
         r.layout = factoryLayouts()[choice];
+    } else if (fileText.empty()) {
+        r.layout = factoryLayouts()[0]; // the layout in state before any was loaded
     } else {
-        if (fileText.empty()) throw RigError("no layout file in state");
         checkLayoutText(fileText, fileName);
         r.layout = parseLayout(fileText, layoutFormatOfName(fileName), fileName);
         if (r.layout.name.empty()) r.layout.name = fileName;

@@ -98,7 +98,8 @@ std::string ldFactoryProgramName(int program);
 struct LdEngineValues {
     float lpGain, hpGain, fCut, distComp, nfc, seq;
 };
-LdEngineValues ldEngineValues(const std::vector<float>& values, bool asWritten);
+// values: kLayoutDecoderParameters normalised values. Allocates nothing (any thread).
+LdEngineValues ldEngineValues(const float* values, bool asWritten);
 
 // The plan the engine runs: the rig's plan with compensation and bass management as the
 // parameters say.
@@ -128,8 +129,8 @@ std::vector<char> encodeLdState(const LdState& state);
 LdState decodeLdState(const void* data, std::size_t size);
 
 // The layout and its plan for a layout choice (a factory layout) or, with the choice
-// stateLayoutChoice(), for the file content. Off the audio thread; throws RigError naming
-// the file and what is wrong.
+// stateLayoutChoice(), for the file content (the first factory layout while there is none).
+// Off the audio thread; throws RigError naming the file and what is wrong.
 struct LdResolved {
     Layout layout;
     RigPlan rig;

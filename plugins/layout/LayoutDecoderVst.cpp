@@ -20,9 +20,9 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <vector>
 
 #include "engine/LayoutDecoderEngine.h"
@@ -65,10 +65,18 @@ public:
         programsAreChunks(true);
         setUniqueID(product.uniqueID);
         labels_.assign(product.numOutputs, "Unused");
+        for (int p = 0; p < numPrograms; ++p) programValues_.push_back(ldFactoryProgramValues(p));
         const std::vector<float> values = ldFactoryProgramValues(0);
         for (int i = 0; i < kParams; ++i) values_[i].store(values[i]);
         wanted_.store(1);
-        worker_ = std::thread([this] { work(); });
+        // A thread of our own, started without a heap block of the library's.
+        if (pthread_create(&worker_, nullptr, &LayoutDecoderEffect::workerMain, this) != 0)
+            workerStarted_ = false; // resume and the dispatcher then serve every request
+    }
+
+    static void* workerMain(void* self) {
+        static_cast<LayoutDecoderEffect*>(self)->work();
+        return nullptr;
     }
 
     ~LayoutDecoderEffect() override {
@@ -77,7 +85,7 @@ public:
             quit_ = true;
         }
         wake_.notify_all();
-        worker_.join();
+        if (workerStarted_) pthread_join(worker_, nullptr);
     }
 
     // ---- audio ----
@@ -142,16 +150,16 @@ public:
     void setProgram(VstInt32 program) override {
         if (!validIndex(program, numPrograms)) return;
         curProgram = program;
-        const std::vector<float> values = ldFactoryProgramValues(program);
+        const std::vector<float>& values = programValues_[program];
         for (int i = 0; i < kParams; ++i) setParameter(i, values[i]);
     }
     void setProgramName(char*) override {} // the names are the layouts'
     void getProgramName(char* name) override {
-        copyHostText(name, ldFactoryProgramName(curProgram).c_str(), kHostProgramNameChars);
+        copyHostText(name, factoryLayouts()[curProgram].name.c_str(), kHostProgramNameChars);
     }
     bool getProgramNameIndexed(VstInt32, VstInt32 index, char* text) override {
         if (!validIndex(index, numPrograms) || !text) return false;
-        copyHostText(text, ldFactoryProgramName(index).c_str(), kHostProgramNameChars);
+        copyHostText(text, factoryLayouts()[index].name.c_str(), kHostProgramNameChars);
         return true;
     }
 
@@ -197,9 +205,10 @@ public:
             for (int i = 0; i < static_cast<int>(factory.size()); ++i)
                 if (factory[i].name == what && what.find('/') == std::string::npos) {
                     values[kLdLayout] = normalisedOfLayoutChoice(i);
-                    std::lock_guard<std::mutex> lock(control_);
+                    std::unique_lock<std::mutex> lock(control_);
                     commitLocked(values, fileName_, fileText_);
-                    return waitCommitted();
+                    waitServed(lock);
+                    return 1;
                 }
             const std::string path = pathOf(what);
             const std::string text = readLayoutFileText(path);
@@ -251,9 +260,12 @@ private:
         return values;
     }
 
-    // The seed parameters the engine runs with: neutral for a preset played as written.
+    // The seed parameters the engine runs with: neutral for a preset played as written. Any
+    // thread, the audio thread too: nothing allocated, nothing locked.
     void applyEngineValues() {
-        const LdEngineValues e = ldEngineValues(currentValues(), asWritten_.load());
+        float values[kLayoutDecoderParameters];
+        for (int i = 0; i < kParams; ++i) values[i] = values_[i].load();
+        const LdEngineValues e = ldEngineValues(values, asWritten_.load());
         engine_.setLPGain(e.lpGain);
         engine_.setHPGain(e.hpGain);
         engine_.setFCut(e.fCut);
@@ -325,14 +337,13 @@ private:
         return *fileCache_;
     }
 
-    // Takes accepted values and layout content and waits until the worker has installed them.
+    // Takes accepted values and layout content and returns when they are installed: at once
+    // on this thread while no blocks run, else by the worker, waited for.
     void commit(const std::vector<float>& values, const std::string& name,
                 const std::string& text) {
-        {
-            std::lock_guard<std::mutex> lock(control_);
-            commitLocked(values, name, text);
-        }
-        waitCommitted();
+        std::unique_lock<std::mutex> lock(control_);
+        commitLocked(values, name, text);
+        waitServed(lock);
     }
     void commitLocked(const std::vector<float>& values, const std::string& name,
                       const std::string& text) {
@@ -340,45 +351,52 @@ private:
         fileName_ = name;
         fileText_ = text;
         wanted_.fetch_add(1);
-        wake_.notify_all();
     }
-    int waitCommitted() {
-        std::unique_lock<std::mutex> lock(control_);
-        waitServed(lock);
-        return 1;
-    }
+    // Until what has been asked for is installed. With control_ held (through lock).
     void waitServed(std::unique_lock<std::mutex>& lock) {
-        wake_.notify_all();
+        served_.wait(lock, [&] { return quit_ || !busy_; });
+        if (!running_ || !workerStarted_) {
+            // No blocks run (or no worker): install it here, so that the next block plays it.
+            while (wanted_.load() != done_) serve(lock);
+            return;
+        }
         const unsigned target = wanted_.load();
+        wake_.notify_all();
         served_.wait(lock, [&] { return quit_ || (!busy_ && done_ == target); });
     }
 
+    // While blocks run the worker serves plan requests; before, resume serves them itself.
     void work() {
         std::unique_lock<std::mutex> lock(control_);
         while (!quit_) {
-            const unsigned wanted = wanted_.load();
-            if (wanted == done_) {
+            if (!running_ || wanted_.load() == done_)
                 wake_.wait_for(lock, std::chrono::milliseconds(20));
-                continue;
-            }
-            busy_ = true;
-            const std::vector<float> values = currentValues();
-            const std::string name = fileName_, text = fileText_;
-            lock.unlock();
-            bool ok = false;
-            LdResolved resolved;
-            try {
-                resolved = resolve(layoutChoiceOf(values[kLdLayout]), name, text);
-                ok = true;
-            } catch (const std::exception& e) {
-                refuse(e.what()); // the layout in use stays
-            }
-            lock.lock();
-            if (ok) install(resolved, values);
-            done_ = wanted;
-            busy_ = false;
-            served_.notify_all();
+            else
+                serve(lock);
         }
+    }
+
+    // Designs and installs the latest request. With control_ held (through lock), released
+    // while the design runs.
+    void serve(std::unique_lock<std::mutex>& lock) {
+        const unsigned wanted = wanted_.load();
+        busy_ = true;
+        const std::vector<float> values = currentValues();
+        const std::string name = fileName_, text = fileText_;
+        lock.unlock();
+        bool ok = false;
+        LdResolved resolved;
+        try {
+            resolved = resolve(layoutChoiceOf(values[kLdLayout]), name, text);
+            ok = true;
+        } catch (const std::exception& e) {
+            refuse(e.what()); // the layout in use stays
+        }
+        lock.lock();
+        if (ok) install(resolved, values);
+        done_ = wanted;
+        busy_ = false;
+        served_.notify_all();
     }
 
     // With control_ held.
@@ -406,6 +424,7 @@ private:
     unsigned done_ = 0;
     std::string fileName_, fileText_; // the layout in state
     std::vector<std::string> labels_;
+    std::vector<std::vector<float>> programValues_; // the factory programs, made once
     std::vector<char> chunk_;
     std::string lastError_;
 
@@ -414,7 +433,8 @@ private:
     std::unique_ptr<LdResolved> fileCache_;
     std::string fileCacheName_, fileCacheText_;
 
-    std::thread worker_; // last: started when everything above exists
+    pthread_t worker_{}; // last: started when everything above exists
+    bool workerStarted_ = true;
 };
 
 } // namespace
