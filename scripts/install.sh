@@ -15,6 +15,7 @@ bundles=(
     "bundles/RegularDecoder.vst    vst"
     "bundles/IrregularDecoder.vst  vst"
     "bundles/BFormatConverter.vst  vst"
+    "bundles/LayoutDecoder.vst     vst"
     "lv2/RegularDecoder.lv2        lv2"
     "lv2/IrregularDecoder.lv2      lv2"
     "lv2/BFormatConverter.lv2      lv2"
