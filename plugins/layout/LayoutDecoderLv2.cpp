@@ -217,7 +217,7 @@ public:
         if (text) { // missing: no file in state, the controls choose a factory layout
             if (textType != uris_.atomString || !name || nameType != uris_.atomString)
                 return LV2_STATE_ERR_BAD_TYPE;
-            if (!terminatedString(text, textSize, kMaxLayoutFileBytes + 1) ||
+            if (textSize < 2 || !terminatedString(text, textSize, kMaxLayoutFileBytes + 1) ||
                 !terminatedString(name, nameSize, kLdLv2MaxPathBytes))
                 return LV2_STATE_ERR_UNKNOWN;
             newText.assign(static_cast<const char*>(text), textSize - 1);
