@@ -69,6 +69,16 @@ public:
     LayoutDecoderLv2(double rate, int block, LV2_URID_Map* map, LV2_Worker_Schedule* schedule)
         : engine_(32, block), schedule_(schedule) {
         engine_.setFS(static_cast<float>(rate));
+        if (map) mapUris(map);
+        const std::vector<float> defaults = ldDefaultValues();
+        std::copy(defaults.begin(), defaults.end(), values_);
+        std::copy(defaults.begin(), defaults.end(), planValues_);
+        rebuild(values_, nullptr, false); // the first factory layout, from the first block
+    }
+
+    // Without urid:map the atom ports and the state stay unused: the controls alone.
+    void mapUris(LV2_URID_Map* map) {
+        mapped_ = true;
         uris_.atomPath = map->map(map->handle, LV2_ATOM__Path);
         uris_.atomString = map->map(map->handle, LV2_ATOM__String);
         uris_.atomObject = map->map(map->handle, LV2_ATOM__Object);
@@ -83,10 +93,6 @@ public:
         uris_.stateText = map->map(map->handle, kLdLv2StateTextUri);
         uris_.stateName = map->map(map->handle, kLdLv2StateNameUri);
         lv2_atom_forge_init(&forge_, map);
-        const std::vector<float> defaults = ldDefaultValues();
-        std::copy(defaults.begin(), defaults.end(), values_);
-        std::copy(defaults.begin(), defaults.end(), planValues_);
-        rebuild(values_, nullptr, false); // the first factory layout, from the first block
     }
 
     void connect(std::uint32_t port, void* data) {
@@ -198,7 +204,7 @@ public:
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle,
                           const LV2_Feature* const*) {
         std::lock_guard<std::mutex> lock(state_);
-        if (fileText_.empty()) return LV2_STATE_SUCCESS; // a factory layout: the controls say it
+        if (!mapped_ || fileText_.empty()) return LV2_STATE_SUCCESS; // the controls say it all
         const std::uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
         store(handle, uris_.stateText, fileText_.c_str(), fileText_.size() + 1, uris_.atomString,
               flags);
@@ -209,6 +215,7 @@ public:
 
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
                              const LV2_Feature* const*) {
+        if (!mapped_) return LV2_STATE_ERR_NO_FEATURE;
         std::size_t textSize = 0, nameSize = 0;
         std::uint32_t textType = 0, nameType = 0, flags = 0;
         const void* text = retrieve(handle, uris_.stateText, &textSize, &textType, &flags);
@@ -326,6 +333,7 @@ private:
 
     // Audio thread: patch:Set of the layout file (an atom:Path) and patch:Get.
     void readAtoms() {
+        if (!mapped_) return;
         if (atomOut_) {
             const std::uint32_t capacity = atomOut_->atom.size;
             lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(atomOut_), capacity);
@@ -391,6 +399,7 @@ private:
     LV2_Atom_Forge forge_{};
     LV2_Atom_Forge_Frame outFrame_{};
     bool activated_ = false;
+    bool mapped_ = false;
 
     const float* in_[4] = {};
     float* out_[32] = {};
@@ -425,7 +434,6 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
         else if (std::strcmp(features[i]->URI, LV2_WORKER__schedule) == 0)
             schedule = static_cast<LV2_Worker_Schedule*>(features[i]->data);
     }
-    if (!map) return nullptr;
     try {
         return new LayoutDecoderLv2(rate, kiv::lv2::blockLengthFromFeatures(features), map,
                                     schedule);
