@@ -122,7 +122,13 @@ inline Spawned spawnChild(const ChildOptions& options) {
         sigprocmask(SIG_SETMASK, &none, nullptr);
         for (int s = 1; s < NSIG; ++s)
             if (s != SIGKILL && s != SIGSTOP) signal(s, SIG_DFL);
-        if (dup2(input[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+        // Standard streams: sources moved above 2 first, so that none is overwritten
+        // before it is used and dup2 always clears close-on-exec.
+        int streams[3] = {input[0], out, err};
+        for (int& fd : streams)
+            if (fd < 3 && (fd = fcntl(fd, F_DUPFD_CLOEXEC, 3)) < 0) _exit(127);
+        for (int i = 0; i < 3; ++i)
+            if (dup2(streams[i], i) < 0) _exit(127);
         if (options.keepFd > 2) {
             if (options.keepFd > 3) close_range(3, unsigned(options.keepFd - 1), 0);
             close_range(unsigned(options.keepFd + 1), ~0u, 0);
