@@ -205,6 +205,7 @@ public:
             for (int i = 0; i < static_cast<int>(factory.size()); ++i)
                 if (factory[i].name == what && what.find('/') == std::string::npos) {
                     values[kLdLayout] = normalisedOfLayoutChoice(i);
+                    values[kLdSubwoofer] = factory[i].subwoofer ? 1.0f : 0.0f;
                     std::unique_lock<std::mutex> lock(control_);
                     commitLocked(values, fileName_, fileText_);
                     waitServed(lock);
@@ -213,8 +214,9 @@ public:
             const std::string path = pathOf(what);
             const std::string text = readLayoutFileText(path);
             const std::string name = baseName(path);
-            resolve(stateLayoutChoice(), name, text);
+            const bool subwoofer = resolve(stateLayoutChoice(), name, text).layout.subwoofer;
             values[kLdLayout] = normalisedOfLayoutChoice(stateLayoutChoice());
+            values[kLdSubwoofer] = subwoofer ? 1.0f : 0.0f; // as the file says; a parameter after
             commit(values, name, text);
             return 1;
         } catch (const std::exception& e) {
