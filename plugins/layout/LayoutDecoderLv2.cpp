@@ -110,14 +110,21 @@ public:
 
     // The controls a host set before starting choose the layout of the first block.
     void activate() {
-        bool planChanged = false;
+        activated_ = false; // no block runs until this returns
+        bool planChanged = false, layoutChanged = false;
         for (int k = 0; k < kLayoutDecoderParameters; ++k) {
             if (!control_[k] || !std::isfinite(*control_[k])) continue;
             const float n = ldNormalised(k, *control_[k]);
             planChanged = planChanged || n != planValues_[k];
+            layoutChanged = layoutChanged || (k == kLdLayout && n != planValues_[k]);
             values_[k] = planValues_[k] = n;
         }
-        if (planChanged) rebuild(values_, nullptr, false);
+        if (planChanged) {
+            float values[kLayoutDecoderParameters] = {};
+            std::copy(values_, values_ + kLayoutDecoderParameters, values);
+            keepFileLayout(values, layoutChanged);
+            rebuild(values, nullptr, false);
+        }
         applyEngineValues();
         activated_ = true;
         engine_.resume();
@@ -178,7 +185,10 @@ public:
                 filePath_.clear();
             }
             bool asWritten = false;
-            if (!rebuild(request.values, &asWritten, true)) return LV2_WORKER_SUCCESS;
+            float values[kLayoutDecoderParameters] = {};
+            std::copy(request.values, request.values + kLayoutDecoderParameters, values);
+            keepFileLayout(values, request.layoutChanged != 0);
+            if (!rebuild(values, &asWritten, true)) return LV2_WORKER_SUCCESS;
             answer.asWritten = asWritten;
         } else {
             return LV2_WORKER_ERR_UNKNOWN;
@@ -253,6 +263,13 @@ private:
     static bool terminatedString(const void* data, std::size_t size, std::size_t limit) {
         return size >= 1 && size <= limit && static_cast<const char*>(data)[size - 1] == '\0' &&
                std::memchr(data, '\0', size - 1) == nullptr;
+    }
+
+    // A file loaded or restored stays the layout in state until the layout control moves.
+    void keepFileLayout(float* values, bool layoutChanged) {
+        std::lock_guard<std::mutex> lock(state_);
+        if (!layoutChanged && !fileText_.empty())
+            values[kLdLayout] = normalisedOfLayoutChoice(stateLayoutChoice());
     }
 
     static std::vector<float> valuesVector(const float* v) {

@@ -364,7 +364,10 @@ private:
         }
         const unsigned target = wanted_.load();
         wake_.notify_all();
-        served_.wait(lock, [&] { return quit_ || (!busy_ && done_ == target); });
+        // Served once the worker has taken this request or a later one (the audio thread may
+        // have added more meanwhile).
+        served_.wait(lock,
+                     [&] { return quit_ || (!busy_ && static_cast<int>(done_ - target) >= 0); });
     }
 
     // While blocks run the worker serves plan requests; before, resume serves them itself.

@@ -87,6 +87,7 @@ public:
         clearInput();
     }
     ~Lv2Instance() {
+        if (h_ && active_) d_->deactivate(h_);
         if (h_) d_->cleanup(h_);
     }
     bool ok() const { return h_ && worker_ && state_; }
@@ -96,7 +97,12 @@ public:
         for (int k = 0; k < kLayoutDecoderParameters; ++k) controls_[k] = ldPhysical(k, v[k]);
     }
     float& control(int k) { return controls_[k]; }
-    void activate() { d_->activate(h_); }
+    // Switched on; again after a deactivation when it ran before.
+    void activate() {
+        if (active_) d_->deactivate(h_);
+        d_->activate(h_);
+        active_ = true;
+    }
 
     // One block of FuMa input; the 32 outputs appended to out.
     void run(const float* const* in, int n, std::vector<std::vector<float>>& out) {
@@ -229,6 +235,7 @@ private:
 
     const LV2_Descriptor* d_ = nullptr;
     LV2_Handle h_ = nullptr;
+    bool active_ = false;
     const LV2_Worker_Interface* worker_ = nullptr;
     const LV2_State_Interface* state_ = nullptr;
     LV2_URID_Map map_{nullptr, &mapUri};
@@ -364,6 +371,42 @@ TEST(LayoutDecoderLv2, StateKeepsTheLayoutWhenItsFileIsGone) {
     Lv2Instance factory;
     factory.activate();
     EXPECT_NE(runLv2(factory, in), want);
+}
+
+// A control that changes the plan redesigns the file's layout, not the factory layout the
+// layout control still points at; moving the layout control leaves the file.
+TEST(LayoutDecoderLv2, TheFileStaysUntilTheLayoutControlMoves) {
+    const auto in = probe(4 * kBlock);
+    auto vst = vstInstance();
+    ASSERT_EQ(vst->dispatch(effVendorSpecific, kKivLoadLayout, 0, const_cast<char*>(kCube)), 1);
+    vst->setParameter(kLdSubwoofer, 1.0f);
+    vst->start(kRate, kBlock);
+    const auto withSub = runVst(*vst, in);
+
+    auto atStart = lv2WithPreset(kCube);
+    atStart->control(kLdSubwoofer) = 1.0f;
+    atStart->activate(); // the controls read at activation
+    EXPECT_EQ(runLv2(*atStart, in), withSub);
+
+    auto p = lv2WithPreset(kCube);
+    p->control(kLdSubwoofer) = 1.0f;
+    runLv2(*p, probe(kBlock));
+    p->runWorker();
+    runLv2(*p, probe(kBlock));
+    p->activate();
+    EXPECT_EQ(runLv2(*p, in), withSub);
+
+    p->control(kLdLayout) = 5.0f; // the 12-speaker ring
+    runLv2(*p, probe(kBlock));
+    p->runWorker();
+    runLv2(*p, probe(kBlock));
+    p->activate();
+    Lv2Instance ring;
+    ring.setControlsOfProgram(5);
+    ring.control(kLdSubwoofer) = 1.0f;
+    ring.activate();
+    EXPECT_EQ(runLv2(*p, in), runLv2(ring, in));
+    EXPECT_TRUE(p->save().empty()); // the file has left the state
 }
 
 TEST(LayoutDecoderLv2, HostileStateIsRefusedAndTheLayoutStays) {
