@@ -8,6 +8,7 @@
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
+#include <ostream>
 
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ struct Lv2BundleUnderTest {
     int presets = 0;
     bool decoder = false;
 };
+
+inline std::ostream& operator<<(std::ostream& os, const Lv2BundleUnderTest& bundle) {
+    return os << bundle.name;
+}
 
 // The two decoders.
 std::vector<Lv2BundleUnderTest> lv2BundlesUnderTest();
