@@ -15,6 +15,7 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -454,6 +455,9 @@ TEST(LayoutDecoderLv2, HostileStateIsRefusedAndTheLayoutStays) {
 
 TEST(LayoutDecoderLv2, HostileAtomsAreRefusedAndGetAnswersWithTheFile) {
     mkfifo("/tmp/kiv_layout_lv2_fifo", 0600);
+    const std::string huge = "/tmp/kiv_layout_lv2_huge.ambdec"; // 1 GB, sparse
+    std::ofstream(huge).close();
+    ASSERT_EQ(truncate(huge.c_str(), 1L << 30), 0);
     auto p = lv2WithPreset(kCube);
     const auto in = probe(4 * kBlock);
     const auto before = runLv2(*p, in);
@@ -468,6 +472,7 @@ TEST(LayoutDecoderLv2, HostileAtomsAreRefusedAndGetAnswersWithTheFile) {
         {"a device", pathType, std::string("/dev/zero", 10), 0},
         {"a FIFO", pathType, std::string("/tmp/kiv_layout_lv2_fifo", 25), 0},
         {"a missing file", pathType, std::string("/no/such/file.ambdec", 21), 0},
+        {"a 1 GB file", pathType, std::string(huge.c_str(), huge.size() + 1), 0},
         {"not terminated", pathType, std::string(kCube), 0},
         {"empty", pathType, std::string(), 0},
         {"an integer", urid(LV2_ATOM__Int), std::string(4, '\1'), 0},
@@ -491,6 +496,7 @@ TEST(LayoutDecoderLv2, HostileAtomsAreRefusedAndGetAnswersWithTheFile) {
     p->sendAtom(truncated, sizeof truncated);
     runLv2(*p, probe(kBlock));
     std::remove("/tmp/kiv_layout_lv2_fifo");
+    std::remove(huge.c_str());
 
     p->activate();
     EXPECT_EQ(runLv2(*p, in), before);

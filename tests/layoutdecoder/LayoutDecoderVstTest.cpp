@@ -432,9 +432,11 @@ TEST(LayoutDecoderVst, FilesThatCannotBeUsedAreRefusedAndTheLayoutStays) {
     TempFile one("one.txt", "0 0 2\n");
     TempFile bytes("bad.json", "\xff\xfe{");
     mkfifo("/tmp/kiv_layout_fifo", 0600);
-    const std::string cases[] = {same.path,       one.path,    bytes.path,
-                                 "/tmp",          "/dev/zero", "/tmp/kiv_layout_fifo",
-                                 "no such layout"};
+    TempFile huge("huge.ambdec", ""); // 1 GB, sparse: refused by its size, never read
+    ASSERT_EQ(truncate(huge.path.c_str(), 1L << 30), 0);
+    const std::string cases[] = {same.path, one.path,        bytes.path,
+                                 "/tmp",    "/dev/zero",     "/tmp/kiv_layout_fifo",
+                                 huge.path, "no such layout"};
     for (const std::string& what : cases) {
         EXPECT_FALSE(loadLayout(*p, what)) << what;
         // One line for the user, naming what was asked for.
