@@ -144,3 +144,14 @@ enum AudioMasterOpcodes : VstInt32 {
 // to render its editor window offscreen, with the current parameters, into the PNG file
 // whose path ptr holds. Answers 1 when the file was written, 0 otherwise.
 constexpr VstInt32 kKivSnapshot = 0x4B697673; // 'Kivs'
+
+// Our own vendor-specific request to LayoutDecoder: index kKivLoadLayout loads the layout
+// that ptr names (a null-terminated path to a layout file, or the name of a factory or user
+// layout) and puts its content in the plug-in's state; the subwoofer parameter follows the
+// layout (on for a layout with a subwoofer). Answers 1 when the layout is in force,
+// 0 when it could not be read or used (the layout in use stays).
+constexpr VstInt32 kKivLoadLayout = 0x4B69766C; // 'Kivl'
+// Index kKivLayoutMessage copies the last line LayoutDecoder has for the user (why a layout,
+// chunk or file was refused) into the 256 bytes ptr points at. Answers 1 when there is one.
+constexpr VstInt32 kKivLayoutMessage = 0x4B69766D; // 'Kivm'
+constexpr int kKivLayoutMessageBytes = 256;

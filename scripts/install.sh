@@ -15,9 +15,11 @@ bundles=(
     "bundles/RegularDecoder.vst    vst"
     "bundles/IrregularDecoder.vst  vst"
     "bundles/BFormatConverter.vst  vst"
+    "bundles/LayoutDecoder.vst     vst"
     "lv2/RegularDecoder.lv2        lv2"
     "lv2/IrregularDecoder.lv2      lv2"
     "lv2/BFormatConverter.lv2      lv2"
+    "lv2/LayoutDecoder.lv2         lv2"
 )
 # Where each kind goes when no DIR is given, under HOME.
 declare -A home_dir=([vst]=.vst [lv2]=.lv2)

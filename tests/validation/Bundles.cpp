@@ -18,6 +18,7 @@ const std::vector<BundleUnderTest>& allBundlesUnderTest() {
     static const std::vector<BundleUnderTest> bundles = [] {
         std::vector<BundleUnderTest> all = bundlesUnderTest();
         all.push_back({"BFormatConverter", KIV_CONVERTER_BUNDLE, 4, 4, 2, false});
+        all.push_back({"LayoutDecoder", KIV_LAYOUT_BUNDLE, 4, 32, 7, false});
         return all;
     }();
     return bundles;

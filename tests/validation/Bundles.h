@@ -15,13 +15,15 @@
 namespace kiv::validation {
 
 struct BundleUnderTest {
-    std::string name; // RegularDecoder, IrregularDecoder, BFormatConverter
+    std::string name; // RegularDecoder, IrregularDecoder, BFormatConverter, LayoutDecoder
     std::string path; // the .vst directory
     int inputs;
     int outputs;
     int programs;
-    // False for the B-format converter: no decoding engine (nothing allocated at a new block
-    // size), one parameter, a program per direction that follows the parameter.
+    // False for the B-format converter (no decoding engine: nothing allocated at a new block
+    // size; one parameter, a program per direction that follows the parameter) and for
+    // LayoutDecoder (ten parameters, a program per factory layout): their program names say
+    // what the programs are and do not change.
     bool decoder;
 };
 

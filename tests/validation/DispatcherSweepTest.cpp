@@ -141,10 +141,11 @@ TEST_P(DispatcherSweep, EveryOpcodeKeepsToItsBuffersAndLeavesNoDamage) {
 TEST_P(DispatcherSweep, LongProgramNamesAreCutToTwentyThreeCharacters) {
     auto instance = startedInstance(GetParam(), 48000.0f, 512);
     if (!GetParam().decoder) {
-        // The converter's program names say what the programs do: a host's name changes
-        // nothing, and what is read back stays within the limits.
-        const std::vector<std::string> names = {instance->programNameIndexed(0),
-                                                instance->programNameIndexed(1)};
+        // The converter's and LayoutDecoder's program names say what the programs are: a host's
+        // name changes nothing, and what is read back stays within the limits.
+        std::vector<std::string> names;
+        for (int program = 0; program < GetParam().programs; ++program)
+            names.push_back(instance->programNameIndexed(program));
         for (int program = 0; program < GetParam().programs; ++program) {
             instance->dispatch(effSetProgram, 0, program);
             std::string name(200, 'a');

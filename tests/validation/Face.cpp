@@ -127,7 +127,7 @@ private:
     const LV2_Descriptor* d_;
     LV2_Handle handle_ = nullptr;
     std::unique_ptr<Lv2HostFeatures> features_;
-    float controls_[8] = {};
+    float controls_[16] = {}; // the most controls of any bundle: LayoutDecoder's ten
 };
 
 } // namespace

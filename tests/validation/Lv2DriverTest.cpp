@@ -80,8 +80,9 @@ TEST_P(Lv2Run, RunNeitherAllocatesNorLocksWhateverTheControls) {
     Audio in = noise(b.inputs > b.outputs ? b.inputs : b.outputs, kLongest, 21, 0.5f);
     Audio out(b.outputs, kLongest);
     std::vector<float*> inPtr = in.pointers(), outPtr = out.pointers();
-    float controls[7] = {1.0f, 1.0f, 380.0f, 0.0f, 8.0f, 8.0f, 0.0f};
-    if (!b.decoder) controls[0] = lv2PresetValue(b, 0, 0);
+    float controls[16] = {1.0f, 1.0f, 380.0f, 0.0f, 8.0f, 8.0f, 0.0f};
+    if (!b.decoder)
+        for (int k = 0; k < b.controls; ++k) controls[k] = lv2PresetValue(b, 0, k);
     for (int k = 0; k < b.controls; ++k)
         d->connect_port(h, static_cast<uint32_t>(b.inputs + b.outputs + k), &controls[k]);
     d->activate(h);

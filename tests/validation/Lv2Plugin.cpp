@@ -9,6 +9,7 @@
 #include <lv2/buf-size/buf-size.h>
 
 #include "product/ConverterProduct.h"
+#include "product/LayoutDecoderProduct.h"
 #include "product/ProductDescription.h"
 #include "tools/lv2ttl/PresetValue.h"
 
@@ -28,6 +29,8 @@ std::vector<Lv2BundleUnderTest> allLv2BundlesUnderTest() {
     all.push_back({"BFormatConverter", KIV_CONVERTER_LV2 "/BFormatConverter.so",
                    kBFormatConverterProduct.uri, kConverterChannels, kConverterChannels,
                    kConverterParameters, kConverterPrograms, false});
+    all.push_back({"LayoutDecoder", KIV_LAYOUT_LV2 "/LayoutDecoder.so", kLayoutDecoderProduct.uri,
+                   4, 32, kLayoutDecoderParameters, factoryLayoutCount(), false});
     return all;
 }
 
@@ -58,7 +61,14 @@ const ProductDescription& productOf(const Lv2BundleUnderTest& bundle) {
 
 } // namespace
 
+namespace {
+bool isLayoutDecoder(const Lv2BundleUnderTest& bundle) {
+    return std::strcmp(bundle.name, "LayoutDecoder") == 0;
+}
+} // namespace
+
 float lv2ControlValue(const Lv2BundleUnderTest& bundle, int k, float normalised) {
+    if (isLayoutDecoder(bundle)) return ldPhysical(k, normalised);
     // The converter's direction runs from 0 to 1: physical and normalised are one.
     if (!bundle.decoder) return normalised;
     bool exact = false;
@@ -66,6 +76,7 @@ float lv2ControlValue(const Lv2BundleUnderTest& bundle, int k, float normalised)
 }
 
 float lv2PresetValue(const Lv2BundleUnderTest& bundle, int p, int k) {
+    if (isLayoutDecoder(bundle)) return ldPhysical(k, ldFactoryProgramValues(p)[k]);
     if (!bundle.decoder) return kBFormatConverterProduct.directions[p].value;
     return lv2ControlValue(bundle, k, productOf(bundle).programs[p].values[k]);
 }

@@ -12,9 +12,9 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  ambidec info BUNDLE\n"
+    "  ambidec info BUNDLE [--layout FILE|NAME]\n"
     "  ambidec render BUNDLE IN OUT [--program N|NAME] [--set PARAM=VALUE]... [--block N]\n"
-    "                 [--input fuma|ambix] [--force]\n"
+    "                 [--input fuma|ambix] [--force] [--layout FILE|NAME]\n"
     "  ambidec plot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "  ambidec snapshot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "  ambidec testsignal OUT [--channels 3|4] [--seconds S] [--elevation DEG] [--rate HZ]\n"
@@ -23,7 +23,10 @@ const char kUsage[] =
     "BUNDLE is a .vst bundle directory or the plug-in's .so. PARAM is a parameter's number or\n"
     "its name without the blanks (LowFPattern, CutoffF, ...). VALUE is normalised (0 to 1)\n"
     "or carries the unit the editor shows: 500Hz, 2.5m, off, a decoder or EQ name; for the\n"
-    "two patterns a plain number is the ratio (0 to 2), as the editor shows it.\n";
+    "two patterns a plain number is the ratio (0 to 2), as the editor shows it.\n"
+    "--layout (LayoutDecoder) loads a layout file (.ambdec, IEM .json, speaker list) or a\n"
+    "factory or user layout by name: render writes its N speakers (N + 1 with the subwoofer),\n"
+    "info prints its speakers, compensation and matrices.\n";
 
 struct Reader {
     int argc;
@@ -41,14 +44,15 @@ struct Reader {
 struct Shape {
     int positionals;
     bool program, settings, block, input, force, signal;
+    bool layout = false;
 };
 
 Shape shapeOf(CommandKind kind) {
     switch (kind) {
     case CommandKind::Info:
-        return {1, false, false, false, false, false, false};
+        return {1, false, false, false, false, false, false, true};
     case CommandKind::Render:
-        return {3, true, true, true, true, true, false};
+        return {3, true, true, true, true, true, false, true};
     case CommandKind::Plot:
     case CommandKind::Snapshot:
         return {2, true, true, false, false, true, false};
@@ -107,6 +111,9 @@ Command parseCommandLine(int argc, const char* const* argv) {
         } else if (word == "--program") {
             if (!shape.program) refuse();
             command.program = in.valueOf(word);
+        } else if (word == "--layout") {
+            if (!shape.layout) refuse();
+            command.layout = in.valueOf(word);
         } else if (word == "--set") {
             if (!shape.settings) refuse();
             const std::string setting = in.valueOf(word);

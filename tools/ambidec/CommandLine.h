@@ -25,6 +25,7 @@ struct Command {
     std::string input;                  // render
     std::string output;                 // render, plot, snapshot, testsignal
     std::optional<std::string> program; // --program N|NAME, as typed
+    std::optional<std::string> layout;  // --layout FILE|NAME: LayoutDecoder's rig (info, render)
     std::vector<std::string> settings;  // --set PARAM=VALUE, as typed, in order
     int blockSize = 512;                // --block N, frames
     InputFormat inputFormat = InputFormat::FuMa;

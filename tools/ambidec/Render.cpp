@@ -4,6 +4,7 @@
 #include "host/VstOpcodes.h"
 #include "tools/ambidec/AtomicOutput.h"
 #include "tools/ambidec/BFormat.h"
+#include "tools/ambidec/LayoutOption.h"
 #include "tools/ambidec/PluginSession.h"
 #include "tools/ambidec/ProgressBar.h"
 #include "tools/ambidec/SettingsReport.h"
@@ -74,7 +75,8 @@ std::string fileChannelName(InputFormat format, int channel) {
 void renderCommand(const Command& command, std::ostream& report) {
     PluginSession plugin(command.bundle);
     const int inputs = plugin.inputs();
-    const int outputs = plugin.outputs();
+    const int channelsRun = plugin.outputs();
+    int outputs = channelsRun; // written to the file
 
     SoundFileReader reader(command.input);
     const int fileChannels = reader.channels();
@@ -88,7 +90,9 @@ void renderCommand(const Command& command, std::ostream& report) {
     const int format = outputFormatFor(command.output);
 
     if (command.program) plugin.selectProgram(*command.program);
+    if (command.layout) loadLayout(plugin, *command.layout);
     const auto applied = plugin.applySettings(command.settings);
+    if (command.layout) outputs = layoutOutputCount(plugin, *command.layout);
 
     checkOutputSize(command.output, format, outputs, reader.frames());
     checkOutputPlace(command.output, format);
@@ -109,7 +113,7 @@ void renderCommand(const Command& command, std::ostream& report) {
     std::vector<float> fileBlock(static_cast<std::size_t>(block) * fileChannels);
     std::vector<float> outBlock(static_cast<std::size_t>(block) * outputs);
     std::vector<std::vector<float>> in(inputs, std::vector<float>(block));
-    std::vector<std::vector<float>> out(outputs, std::vector<float>(block));
+    std::vector<std::vector<float>> out(channelsRun, std::vector<float>(block));
     std::vector<float*> inPointers, outPointers;
     for (auto& channel : in) inPointers.push_back(channel.data());
     for (auto& channel : out) outPointers.push_back(channel.data());

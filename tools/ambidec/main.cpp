@@ -4,6 +4,7 @@
 #include "tools/ambidec/AtomicOutput.h"
 #include "tools/ambidec/CommandLine.h"
 #include "tools/ambidec/Info.h"
+#include "tools/ambidec/LayoutOption.h"
 #include "tools/ambidec/LibraryCaches.h"
 #include "tools/ambidec/Plot.h"
 #include "tools/ambidec/Render.h"
@@ -31,6 +32,7 @@ int run(int argc, char** argv) {
             break;
         case CommandKind::Info:
             infoCommand(command.bundle, std::cout);
+            if (command.layout) printLayout(*command.layout, 48000.0, std::cout);
             break;
         case CommandKind::Render:
             renderCommand(command, std::cout);

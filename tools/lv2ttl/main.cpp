@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kiv_lv2ttl PRODUCT DIRECTORY: writes manifest.ttl, PRODUCT.ttl and presets.ttl of the
-// product's LV2 bundle into DIRECTORY, from the product description (a decoder's, or the
-// B-format converter's). Run by the build.
+// product's LV2 bundle into DIRECTORY, from the product description (a decoder's, the
+// B-format converter's or LayoutDecoder's). Run by the build.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "product/ConverterProduct.h"
+#include "product/LayoutDecoderProduct.h"
 #include "tools/lv2ttl/BundleTurtle.h"
 #include "tools/lv2ttl/ConverterTurtle.h"
+#include "tools/lv2ttl/LayoutTurtle.h"
 
 namespace {
 
@@ -51,6 +53,10 @@ std::vector<std::pair<std::string, std::string>> turtleFilesOf(const std::string
         return {{"manifest.ttl", kiv::lv2ttl::converterManifestTtl()},
                 {name + ".ttl", kiv::lv2ttl::converterPluginTtl()},
                 {"presets.ttl", kiv::lv2ttl::converterPresetsTtl()}};
+    if (name == kLayoutDecoderProduct.name)
+        return {{"manifest.ttl", kiv::lv2ttl::layoutManifestTtl()},
+                {name + ".ttl", kiv::lv2ttl::layoutPluginTtl()},
+                {"presets.ttl", kiv::lv2ttl::layoutPresetsTtl()}};
     return {};
 }
 
@@ -58,7 +64,8 @@ int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(
             stderr,
-            "usage: kiv_lv2ttl RegularDecoder|IrregularDecoder|BFormatConverter DIRECTORY\n");
+            "usage: kiv_lv2ttl RegularDecoder|IrregularDecoder|BFormatConverter|LayoutDecoder "
+            "DIRECTORY\n");
         return 2;
     }
     std::vector<std::pair<std::string, std::string>> files;

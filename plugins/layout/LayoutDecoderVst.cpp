@@ -1,0 +1,449 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// LayoutDecoder as a VST 2.4 effect: four FuMa inputs, 32 outputs, the ten parameters of
+// its product description, one program per factory layout, and its state (parameters and
+// the layout's content) in a versioned chunk. No editor: the host's generic controls show
+// the parameters; a file is loaded with the vendor-specific request kKivLoadLayout.
+//
+// Threads: processReplacing on the audio thread, which only runs the engine. setParameter
+// on any thread: a seed parameter goes to the engine at once; a parameter that changes the
+// plan (layout, compensation, subwoofer, crossover) is noted in an atomic counter that the
+// plug-in's own worker thread polls; the worker reads and designs the layout and hands the
+// plan to the engine (crossfaded while blocks run, in force at once while they do not). The
+// dispatcher (host user-interface thread) parses and designs a chunk or a file itself before
+// accepting it, then has the worker install it. resume waits until the worker has installed
+// what was asked, so that the first block already plays it. The worker is joined before the
+// instance goes.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <pthread.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "engine/LayoutDecoderEngine.h"
+#include "host/AudioEffectX.h"
+#include "host/HostText.h"
+#include "product/LayoutDecoderProduct.h"
+#include "product/NormalisedValue.h"
+#include "rig/FactoryLayouts.h"
+#include "rig/LayoutFile.h"
+#include "rig/RigError.h"
+#include "rig/UserLayouts.h"
+
+namespace {
+
+constexpr VstInt32 kParams = kLayoutDecoderParameters;
+const LayoutDecoderProduct& product = kLayoutDecoderProduct;
+
+bool validIndex(VstInt32 index, VstInt32 count) {
+    return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(count);
+}
+
+bool changesPlan(int index) {
+    return index == kLdLayout || index == kLdCompensation || index == kLdSubwoofer ||
+           index == kLdSubCrossover;
+}
+
+std::string baseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+class LayoutDecoderEffect : public AudioEffectX {
+public:
+    explicit LayoutDecoderEffect(audioMasterCallback audioMaster)
+        : AudioEffectX(audioMaster, factoryLayoutCount(), kParams),
+          engine_(product.numOutputs, blockSize) {
+        setNumInputs(product.numInputs);
+        setNumOutputs(product.numOutputs);
+        canProcessReplacing(true);
+        programsAreChunks(true);
+        setUniqueID(product.uniqueID);
+        labels_.assign(product.numOutputs, "Unused");
+        for (int p = 0; p < numPrograms; ++p) programValues_.push_back(ldFactoryProgramValues(p));
+        const std::vector<float> values = ldFactoryProgramValues(0);
+        for (int i = 0; i < kParams; ++i) values_[i].store(values[i]);
+        wanted_.store(1);
+        // A thread of our own, started without a heap block of the library's.
+        if (pthread_create(&worker_, nullptr, &LayoutDecoderEffect::workerMain, this) != 0)
+            workerStarted_ = false; // resume and the dispatcher then serve every request
+    }
+
+    static void* workerMain(void* self) {
+        static_cast<LayoutDecoderEffect*>(self)->work();
+        return nullptr;
+    }
+
+    ~LayoutDecoderEffect() override {
+        {
+            std::lock_guard<std::mutex> lock(control_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        if (workerStarted_) pthread_join(worker_, nullptr);
+    }
+
+    // ---- audio ----
+
+    void processReplacing(float** inputs, float** outputs, VstInt32 frames) override {
+        if (frames <= 0 || !inputs || !outputs) return;
+        engine_.processReplacing(inputs, outputs, frames);
+    }
+
+    void resume() override {
+        std::unique_lock<std::mutex> lock(control_);
+        waitServed(lock);
+        running_ = true;
+        engine_.resume();
+    }
+    void suspend() override {
+        std::lock_guard<std::mutex> lock(control_);
+        running_ = false;
+    }
+    void setSampleRate(float rate) override {
+        if (!(rate > 0.0f) || !std::isfinite(rate)) return;
+        std::lock_guard<std::mutex> lock(control_);
+        sampleRate = rate;
+        engine_.setFS(rate);
+    }
+    void setBlockSize(VstInt32 n) override {
+        if (n <= 0) return;
+        std::lock_guard<std::mutex> lock(control_);
+        blockSize = n;
+        engine_.setBlockSize(n);
+    }
+
+    // ---- parameters ----
+
+    void setParameter(VstInt32 index, float value) override {
+        float normalised = 0.0f;
+        if (!validIndex(index, kParams) || !normalisedValue(value, normalised)) return;
+        values_[index].store(normalised);
+        if (changesPlan(index))
+            wanted_.fetch_add(1); // the worker polls it: no wake-up call from the audio thread
+        else
+            applyEngineValues();
+    }
+    float getParameter(VstInt32 index) override {
+        return validIndex(index, kParams) ? values_[index].load() : 0.0f;
+    }
+    void getParameterName(VstInt32 index, char* text) override {
+        if (validIndex(index, kParams))
+            copyHostText(text, product.parameters[index].name, kHostTextChars);
+    }
+    void getParameterLabel(VstInt32 index, char* text) override {
+        if (validIndex(index, kParams))
+            copyHostText(text, product.parameters[index].label, kHostTextChars);
+    }
+    void getParameterDisplay(VstInt32 index, char* text) override {
+        if (!validIndex(index, kParams) || !text) return;
+        copyHostText(text, displayText(index).c_str(), kHostTextChars);
+    }
+
+    // ---- programs: the factory layouts ----
+
+    void setProgram(VstInt32 program) override {
+        if (!validIndex(program, numPrograms)) return;
+        curProgram = program;
+        const std::vector<float>& values = programValues_[program];
+        for (int i = 0; i < kParams; ++i) setParameter(i, values[i]);
+    }
+    void setProgramName(char*) override {} // the names are the layouts'
+    void getProgramName(char* name) override {
+        copyHostText(name, factoryLayouts()[curProgram].name.c_str(), kHostProgramNameChars);
+    }
+    bool getProgramNameIndexed(VstInt32, VstInt32 index, char* text) override {
+        if (!validIndex(index, numPrograms) || !text) return false;
+        copyHostText(text, factoryLayouts()[index].name.c_str(), kHostProgramNameChars);
+        return true;
+    }
+
+    // ---- state ----
+
+    VstInt32 getChunk(void** data, bool) override {
+        if (!data) return 0;
+        std::lock_guard<std::mutex> lock(control_);
+        LdState state;
+        for (int i = 0; i < kParams; ++i) state.values.push_back(values_[i].load());
+        state.fileName = fileName_;
+        state.fileText = fileText_;
+        chunk_ = encodeLdState(state);
+        *data = chunk_.data();
+        return static_cast<VstInt32>(chunk_.size());
+    }
+
+    VstInt32 setChunk(void* data, VstInt32 size, bool) override {
+        if (size <= 0) return 0;
+        try {
+            LdState state = decodeLdState(data, static_cast<std::size_t>(size));
+            const int choice = layoutChoiceOf(state.values[kLdLayout]);
+            resolve(choice, state.fileName, state.fileText); // refuses what cannot be used
+            commit(state.values, state.fileName, state.fileText);
+            return 1;
+        } catch (const std::exception& e) {
+            refuse(e.what());
+            return 0;
+        }
+    }
+
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) override {
+        if (index == kKivLayoutMessage && ptr) {
+            std::lock_guard<std::mutex> lock(control_);
+            copyHostText(static_cast<char*>(ptr), lastError_.c_str(), kKivLayoutMessageBytes - 1);
+            return lastError_.empty() ? 0 : 1;
+        }
+        if (index != kKivLoadLayout || !ptr) return 0;
+        const std::string what(static_cast<const char*>(ptr));
+        try {
+            std::vector<float> values = currentValues();
+            const std::vector<Layout>& factory = factoryLayouts();
+            for (int i = 0; i < static_cast<int>(factory.size()); ++i)
+                if (factory[i].name == what && what.find('/') == std::string::npos) {
+                    values[kLdLayout] = normalisedOfLayoutChoice(i);
+                    values[kLdSubwoofer] = factory[i].subwoofer ? 1.0f : 0.0f;
+                    std::unique_lock<std::mutex> lock(control_);
+                    commitLocked(values, fileName_, fileText_);
+                    waitServed(lock);
+                    return 1;
+                }
+            const std::string path = pathOf(what);
+            const std::string text = readLayoutFileText(path);
+            const std::string name = baseName(path);
+            const bool subwoofer = resolve(stateLayoutChoice(), name, text).layout.subwoofer;
+            values[kLdLayout] = normalisedOfLayoutChoice(stateLayoutChoice());
+            values[kLdSubwoofer] = subwoofer ? 1.0f : 0.0f; // as the file says; a parameter after
+            commit(values, name, text);
+            return 1;
+        } catch (const std::exception& e) {
+            refuse(e.what());
+            return 0;
+        }
+    }
+
+    // ---- pins and names ----
+
+    bool getInputProperties(VstInt32 index, VstPinProperties* properties) override {
+        if (!properties || !validIndex(index, product.numInputs)) return false;
+        copyHostText(properties->label, product.inputs[index].name, kHostPinLabelChars);
+        properties->flags = kVstPinIsActive;
+        return true;
+    }
+    bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override {
+        if (!properties || !validIndex(index, product.numOutputs)) return false;
+        std::lock_guard<std::mutex> lock(control_);
+        copyHostText(properties->label, labels_[index].c_str(), kHostPinLabelChars);
+        properties->flags = kVstPinIsActive;
+        return true;
+    }
+    bool getEffectName(char* name) override {
+        copyHostText(name, product.name, kHostTextChars);
+        return true;
+    }
+    bool getVendorString(char* text) override {
+        copyHostText(text, product.vendor, kHostTextChars);
+        return true;
+    }
+    bool getProductString(char* text) override {
+        copyHostText(text, product.productString, kHostTextChars);
+        return true;
+    }
+    VstInt32 getVendorVersion() override { return product.vendorVersion; }
+    VstInt32 getPlugCategory() override { return 0; }
+
+private:
+    std::vector<float> currentValues() const {
+        std::vector<float> values(kParams);
+        for (int i = 0; i < kParams; ++i) values[i] = values_[i].load();
+        return values;
+    }
+
+    // The seed parameters the engine runs with: neutral for a preset played as written. Any
+    // thread, the audio thread too: nothing allocated, nothing locked.
+    void applyEngineValues() {
+        float values[kLayoutDecoderParameters];
+        for (int i = 0; i < kParams; ++i) values[i] = values_[i].load();
+        const LdEngineValues e = ldEngineValues(values, asWritten_.load());
+        engine_.setLPGain(e.lpGain);
+        engine_.setHPGain(e.hpGain);
+        engine_.setFCut(e.fCut);
+        engine_.setDistComp(e.distComp);
+        engine_.setNFC(e.nfc);
+        engine_.setSEQ(e.seq);
+    }
+
+    std::string displayText(int index) {
+        const float n = values_[index].load();
+        const float v = ldPhysical(index, n);
+        char text[32];
+        switch (index) {
+        case kLdLayout: {
+            const int choice = layoutChoiceOf(n);
+            if (choice < factoryLayoutCount()) return ldFactoryProgramName(choice);
+            std::lock_guard<std::mutex> lock(control_);
+            return fileName_.empty() ? "Layout in state" : fileName_;
+        }
+        case kLdSpatialEQ:
+            return kSpatialEQNames[static_cast<int>(v) < 0
+                                       ? 0
+                                       : (static_cast<int>(v) > 2 ? 2 : static_cast<int>(v))];
+        case kLdCompensation:
+        case kLdSubwoofer:
+            return ldSwitchOn(n) ? "On" : "Off";
+        case kLdDistance:
+            if (v >= kDistanceOffMetres) return "None";
+            break;
+        case kLdEncodedDistance:
+            if (v >= kDistanceOffMetres) return "No NFC";
+            break;
+        default:
+            break;
+        }
+        const int decimals = product.parameters[index].unit == ParameterUnit::Hertz ? 0 : 2;
+        std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(v));
+        return text;
+    }
+
+    // A path as the user typed it, or a user layout's name.
+    static std::string pathOf(const std::string& what) {
+        struct stat st {};
+        if (what.find('/') != std::string::npos || ::stat(what.c_str(), &st) == 0) return what;
+        for (const UserLayoutFile& f : listUserLayouts())
+            if (f.name == what) return f.path;
+        throw RigError(what + ": no such layout file, factory layout or user layout");
+    }
+
+    void refuse(const std::string& line) {
+        std::lock_guard<std::mutex> lock(control_);
+        lastError_ = line;
+    }
+
+    // The layout and plan for a choice; factory designs and the last file's are kept.
+    LdResolved resolve(int choice, const std::string& name, const std::string& text) {
+        std::lock_guard<std::mutex> lock(design_);
+        if (choice < factoryLayoutCount()) {
+            auto found = factoryCache_.find(choice);
+            if (found == factoryCache_.end())
+                found = factoryCache_.emplace(choice, ldResolve(choice, name, text)).first;
+            return found->second;
+        }
+        if (!fileCache_ || fileCacheName_ != name || fileCacheText_ != text) {
+            fileCache_ = std::make_unique<LdResolved>(ldResolve(choice, name, text));
+            fileCacheName_ = name;
+            fileCacheText_ = text;
+        }
+        return *fileCache_;
+    }
+
+    // Takes accepted values and layout content and returns when they are installed: at once
+    // on this thread while no blocks run, else by the worker, waited for.
+    void commit(const std::vector<float>& values, const std::string& name,
+                const std::string& text) {
+        std::unique_lock<std::mutex> lock(control_);
+        commitLocked(values, name, text);
+        waitServed(lock);
+    }
+    void commitLocked(const std::vector<float>& values, const std::string& name,
+                      const std::string& text) {
+        for (int i = 0; i < kParams; ++i) values_[i].store(values[i]);
+        fileName_ = name;
+        fileText_ = text;
+        wanted_.fetch_add(1);
+    }
+    // Until what has been asked for is installed. With control_ held (through lock).
+    void waitServed(std::unique_lock<std::mutex>& lock) {
+        served_.wait(lock, [&] { return quit_ || !busy_; });
+        if (!running_ || !workerStarted_) {
+            // No blocks run (or no worker): install it here, so that the next block plays it.
+            while (wanted_.load() != done_) serve(lock);
+            return;
+        }
+        const unsigned target = wanted_.load();
+        wake_.notify_all();
+        // Served once the worker has taken this request or a later one (the audio thread may
+        // have added more meanwhile).
+        served_.wait(lock,
+                     [&] { return quit_ || (!busy_ && static_cast<int>(done_ - target) >= 0); });
+    }
+
+    // While blocks run the worker serves plan requests; before, resume serves them itself.
+    void work() {
+        std::unique_lock<std::mutex> lock(control_);
+        while (!quit_) {
+            if (!running_ || wanted_.load() == done_)
+                wake_.wait_for(lock, std::chrono::milliseconds(20));
+            else
+                serve(lock);
+        }
+    }
+
+    // Designs and installs the latest request. With control_ held (through lock), released
+    // while the design runs.
+    void serve(std::unique_lock<std::mutex>& lock) {
+        const unsigned wanted = wanted_.load();
+        busy_ = true;
+        const std::vector<float> values = currentValues();
+        const std::string name = fileName_, text = fileText_;
+        lock.unlock();
+        bool ok = false;
+        LdResolved resolved;
+        try {
+            resolved = resolve(layoutChoiceOf(values[kLdLayout]), name, text);
+            ok = true;
+        } catch (const std::exception& e) {
+            refuse(e.what()); // the layout in use stays
+        }
+        lock.lock();
+        if (ok) install(resolved, values);
+        done_ = wanted;
+        busy_ = false;
+        served_.notify_all();
+    }
+
+    // With control_ held.
+    void install(const LdResolved& resolved, const std::vector<float>& values) {
+        const DecoderPlan plan = ldApplySettings(resolved.rig, values);
+        asWritten_.store(resolved.rig.asWritten);
+        applyEngineValues();
+        if (running_)
+            engine_.submitPlan(plan);
+        else
+            engine_.setPlan(plan);
+        labels_ = ldOutputLabels(resolved.layout, plan.subwoofer);
+    }
+
+    LayoutDecoderEngine engine_;
+    std::atomic<float> values_[kLayoutDecoderParameters];
+    std::atomic<bool> asWritten_{false};
+    std::atomic<unsigned> wanted_{0}; // plan requests; the worker serves the latest
+
+    std::mutex control_; // never taken by the audio thread
+    std::condition_variable wake_, served_;
+    bool quit_ = false;
+    bool busy_ = false;
+    bool running_ = false;
+    unsigned done_ = 0;
+    std::string fileName_, fileText_; // the layout in state
+    std::vector<std::string> labels_;
+    std::vector<std::vector<float>> programValues_; // the factory programs, made once
+    std::vector<char> chunk_;
+    std::string lastError_;
+
+    std::mutex design_; // the design caches
+    std::map<int, LdResolved> factoryCache_;
+    std::unique_ptr<LdResolved> fileCache_;
+    std::string fileCacheName_, fileCacheText_;
+
+    pthread_t worker_{}; // last: started when everything above exists
+    bool workerStarted_ = true;
+};
+
+} // namespace
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
+    return new LayoutDecoderEffect(audioMaster);
+}

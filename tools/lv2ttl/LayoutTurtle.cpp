@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/lv2ttl/LayoutTurtle.h"
+
+#include <sstream>
+
+#include "product/LayoutDecoderLv2Ports.h"
+#include "product/ProductUri.h"
+#include "tools/lv2ttl/TurtleText.h"
+
+namespace kiv::lv2ttl {
+
+namespace {
+
+const LayoutDecoderProduct& product = kLayoutDecoderProduct;
+
+const char* const kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+                              "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+                              "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                              "@prefix patch: <http://lv2plug.in/ns/ext/patch#> .\n"
+                              "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                              "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+                              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                              "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+                              "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
+                              "@prefix work: <http://lv2plug.in/ns/ext/worker#> .\n\n";
+
+std::string physicalText(int k, float normalised) {
+    const float v = ldPhysical(k, normalised);
+    return product.parameters[k].unit == ParameterUnit::Choice ? std::to_string(static_cast<int>(v))
+                                                               : number(v);
+}
+
+void audioPort(std::ostringstream& ttl, std::uint32_t index, bool input, const std::string& symbol,
+               const std::string& name) {
+    ttl << "    [\n"
+        << "        a lv2:AudioPort , " << (input ? "lv2:InputPort" : "lv2:OutputPort") << " ;\n"
+        << "        lv2:index " << index << " ;\n"
+        << "        lv2:symbol " << quoted(symbol.c_str()) << " ;\n"
+        << "        lv2:name " << quoted(name.c_str()) << "\n"
+        << "    ] ,\n";
+}
+
+void controlPort(std::ostringstream& ttl, int k) {
+    const LayoutParameter& p = product.parameters[k];
+    ttl << "    [\n"
+        << "        a lv2:ControlPort , lv2:InputPort ;\n"
+        << "        lv2:index " << kLdLv2FirstControl + k << " ;\n"
+        << "        lv2:symbol " << quoted(p.symbol) << " ;\n"
+        << "        lv2:name " << quoted(p.shortName) << " ;\n"
+        << "        lv2:default " << physicalText(k, ldDefaultValues()[k]) << " ;\n";
+    if (p.unit == ParameterUnit::Choice) {
+        ttl << "        lv2:minimum " << static_cast<int>(p.minimum) << " ;\n"
+            << "        lv2:maximum " << static_cast<int>(p.maximum) << " ;\n"
+            << "        lv2:portProperty lv2:integer";
+        if (k == kLdCompensation || k == kLdSubwoofer) ttl << " , lv2:toggled";
+        if (k == kLdLayout || k == kLdSpatialEQ) {
+            ttl << " , lv2:enumeration ;\n        lv2:scalePoint";
+            const int count = static_cast<int>(p.maximum) + 1;
+            for (int i = 0; i < count; ++i) {
+                std::string label;
+                if (k == kLdSpatialEQ)
+                    label = kSpatialEQNames[i];
+                else
+                    label = i < factoryLayoutCount() ? ldFactoryProgramName(i) : "Layout in state";
+                ttl << (i ? " ,\n            " : " ") << "[ rdfs:label " << quoted(label.c_str())
+                    << " ; rdf:value " << i << " ]";
+            }
+        }
+        ttl << "\n";
+    } else {
+        ttl << "        lv2:minimum " << number(p.minimum) << " ;\n"
+            << "        lv2:maximum " << number(p.maximum) << "\n";
+    }
+    ttl << "    ] ,\n";
+}
+
+} // namespace
+
+std::string layoutManifestTtl() {
+    std::ostringstream ttl;
+    ttl << kPrefixes;
+    ttl << "<" << product.uri << ">\n"
+        << "    a lv2:Plugin ;\n"
+        << "    lv2:binary <" << product.name << ".so> ;\n"
+        << "    rdfs:seeAlso <" << product.name << ".ttl> .\n";
+    for (int p = 0; p < factoryLayoutCount(); ++p)
+        ttl << "\n<" << presetUri(product.uri, p) << ">\n"
+            << "    a pset:Preset ;\n"
+            << "    lv2:appliesTo <" << product.uri << "> ;\n"
+            << "    rdfs:label " << quoted(ldFactoryProgramName(p).c_str()) << " ;\n"
+            << "    rdfs:seeAlso <presets.ttl> .\n";
+    return ttl.str();
+}
+
+std::string layoutPluginTtl() {
+    std::ostringstream ttl;
+    ttl << kPrefixes;
+    ttl << "<" << kLdLv2LayoutFileUri << ">\n"
+        << "    a lv2:Parameter ;\n"
+        << "    rdfs:label \"Layout file\" ;\n"
+        << "    rdfs:comment \"An .ambdec preset, an IEM layout (.json) or a speaker list; its "
+           "content is kept in the plug-in's state.\" ;\n"
+        << "    rdfs:range atom:Path .\n\n";
+    ttl << "<" << product.uri << ">\n"
+        << "    a lv2:Plugin ;\n"
+        << "    doap:name " << quoted(product.productString) << " ;\n"
+        << "    doap:maintainer [ foaf:name " << quoted(product.vendor) << " ] ;\n"
+        << "    doap:license <" << kLicenceUri << "> ;\n"
+        << "    rdfs:comment " << quoted(product.summary) << " ;\n"
+        << "    lv2:requiredFeature urid:map ;\n"
+        << "    lv2:optionalFeature lv2:hardRTCapable , work:schedule ;\n"
+        << "    lv2:extensionData work:interface , state:interface ;\n"
+        << "    patch:writable <" << kLdLv2LayoutFileUri << "> ;\n"
+        << "    lv2:port\n";
+    for (int c = 0; c < 4; ++c)
+        audioPort(ttl, kLdLv2FirstInput + c, true, product.inputs[c].symbol,
+                  product.inputs[c].name);
+    for (int o = 0; o < 32; ++o)
+        audioPort(ttl, kLdLv2FirstOutput + o, false, "out" + std::to_string(o + 1),
+                  "Speaker " + std::to_string(o + 1));
+    for (int k = 0; k < kLayoutDecoderParameters; ++k) controlPort(ttl, k);
+    ttl << "    [\n"
+        << "        a lv2:InputPort , atom:AtomPort ;\n"
+        << "        atom:bufferType atom:Sequence ;\n"
+        << "        atom:supports patch:Message ;\n"
+        << "        lv2:designation lv2:control ;\n"
+        << "        lv2:index " << kLdLv2ControlIn << " ;\n"
+        << "        lv2:symbol \"control\" ;\n"
+        << "        lv2:name \"Control\"\n"
+        << "    ] ,\n"
+        << "    [\n"
+        << "        a lv2:OutputPort , atom:AtomPort ;\n"
+        << "        atom:bufferType atom:Sequence ;\n"
+        << "        atom:supports patch:Message ;\n"
+        << "        lv2:designation lv2:control ;\n"
+        << "        lv2:index " << kLdLv2NotifyOut << " ;\n"
+        << "        lv2:symbol \"notify\" ;\n"
+        << "        lv2:name \"Notify\"\n"
+        << "    ] .\n";
+    return ttl.str();
+}
+
+std::string layoutPresetsTtl() {
+    std::ostringstream ttl;
+    ttl << kPrefixes;
+    for (int p = 0; p < factoryLayoutCount(); ++p) {
+        const std::vector<float> values = ldFactoryProgramValues(p);
+        ttl << (p ? "\n" : "") << "<" << presetUri(product.uri, p) << ">\n"
+            << "    a pset:Preset ;\n"
+            << "    lv2:appliesTo <" << product.uri << "> ;\n"
+            << "    rdfs:label " << quoted(ldFactoryProgramName(p).c_str()) << " ;\n"
+            << "    lv2:port";
+        for (int k = 0; k < kLayoutDecoderParameters; ++k)
+            ttl << (k ? " , " : " ") << "[ lv2:symbol " << quoted(product.parameters[k].symbol)
+                << " ; pset:value " << number(ldPhysical(k, values[k])) << " ]";
+        ttl << " .\n";
+    }
+    return ttl.str();
+}
+
+} // namespace kiv::lv2ttl
