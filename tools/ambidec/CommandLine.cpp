@@ -46,7 +46,7 @@ struct Shape {
 Shape shapeOf(CommandKind kind) {
     switch (kind) {
     case CommandKind::Info:
-        return {1, false, false, false, false, false, false};
+        return {1, true, false, false, false, false, false};
     case CommandKind::Render:
         return {3, true, true, true, true, true, false};
     case CommandKind::Plot:
@@ -131,6 +131,9 @@ Command parseCommandLine(int argc, const char* const* argv) {
             else
                 throw ToolError("--input '" + text + "': expected fuma or ambix",
                                 ToolError::kUsage);
+        } else if (word == "--all-outputs") {
+            if (!shape.block) refuse();
+            command.allOutputs = true;
         } else if (word == "--force") {
             if (!shape.force) refuse();
             command.force = true;

@@ -30,7 +30,7 @@ int run(int argc, char** argv) {
             std::cout << usageText();
             break;
         case CommandKind::Info:
-            infoCommand(command.bundle, std::cout);
+            infoCommand(command.bundle, command.program, std::cout);
             break;
         case CommandKind::Render:
             renderCommand(command, std::cout);
