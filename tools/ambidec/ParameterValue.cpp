@@ -61,10 +61,9 @@ std::string trimmed(const std::string& text) {
 float normalised(const std::string& name, const std::string& text, double value,
                  const std::string& withUnit = "") {
     if (value < 0.0 || value > 1.0)
-        outOfRange(
-            name, text,
-            "a plain number is normalised, 0 to 1" +
-                (withUnit.empty() ? std::string() : ": did you mean " + withUnit + "?"));
+        outOfRange(name, text,
+                   "a plain number is normalised, 0 to 1" +
+                       (withUnit.empty() ? std::string() : ": did you mean " + withUnit + "?"));
     return static_cast<float>(value);
 }
 
