@@ -27,7 +27,8 @@ std::string slurp(const std::string& path) {
 }
 
 pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
-            const std::string& err, const std::string& cwd = "") {
+            const std::string& err, const std::string& cwd = "",
+            const std::string& in = "/dev/null") {
     std::vector<std::string> words{kAmbidec};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -35,7 +36,7 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -74,11 +75,11 @@ ToolResult runAmbidec(const std::vector<std::string>& arguments) {
 }
 
 ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::string& cwd,
-                          const std::string& stdoutPath) {
+                          const std::string& stdoutPath, const std::string& stdinPath) {
     char pattern[] = "/tmp/ambidec-streams-XXXXXX";
     const std::string dir = ::mkdtemp(pattern);
     const std::string out = stdoutPath.empty() ? dir + "/out" : stdoutPath, err = dir + "/err";
-    const pid_t pid = spawn(arguments, out, err, cwd);
+    const pid_t pid = spawn(arguments, out, err, cwd, stdinPath);
     int status = 0;
     ::waitpid(pid, &status, 0);
     ToolResult result;
@@ -90,8 +91,8 @@ ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::
     return result;
 }
 
-int startAmbidec(const std::vector<std::string>& arguments) {
-    return spawn(arguments, "/dev/null", "/dev/null");
+int startAmbidec(const std::vector<std::string>& arguments, const std::string& stderrPath) {
+    return spawn(arguments, "/dev/null", stderrPath);
 }
 
 void writeWav(const std::string& path, int channels, int sampleRate,
