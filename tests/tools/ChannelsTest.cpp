@@ -112,6 +112,18 @@ TEST(AmbidecChannels, FfprobeReadsTheTruePositionsOrNone) {
         EXPECT_EQ(probe(out), c.read);
         ::unlink(out.c_str());
     }
+
+    // The refusal in full: what the file would mean, and what to write instead.
+    const std::string flac = dir / "hexagon.flac";
+    const ToolResult r = runAmbidec({"render", kRegular, dir / "in.wav", flac, "--program", "1"});
+    EXPECT_EQ(r.err, "ambidec: " + flac +
+                         ": a FLAC file of 6 channels stands for fixed speaker positions, which "
+                         "the layout \"regular hexagon, speaker ahead\" does not have; write "
+                         ".wav, .rf64, .w64 or .caf, which can say that its channels have none\n");
+
+    // B-format has no speaker positions either: not the quad a 4-channel WAV defaults to.
+    ASSERT_EQ(runAmbidec({"testsignal", dir / "b.wav", "--seconds", "0.5"}).exitStatus, 0);
+    EXPECT_EQ(probe(dir / "b.wav"), "channels=4 layout=unknown");
 }
 
 TEST(AmbidecChannels, FilesHoldTheSpeakersInTheFormatsOrder) {

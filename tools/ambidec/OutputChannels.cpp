@@ -163,15 +163,17 @@ FileChannels fileChannelsFor(const std::vector<OutputSpeaker>& speakers, int plu
         file.positions.push_back(c.position);
     }
 
-    if (isFixedOrder(major) && !fitsFixedOrder(file.positions)) {
+    // Speaker feeds only: a plug-in without a layout (the B-format converter) writes B-format,
+    // which no format states and which is kept in FLAC and Ogg by custom.
+    if (!speakers.empty() && isFixedOrder(major) && !fitsFixedOrder(file.positions)) {
         const char* name = major == SF_FORMAT_FLAC ? "FLAC" : "Ogg Vorbis";
         throw ToolError(
             path + ": a " + std::string(name) + " file of " +
                 counted(static_cast<long long>(channels.size()), "channel") +
-                " stands for fixed speaker positions that " + layoutName +
-                (positioned.empty() ? " does not have" : " with --all-outputs does not have") +
-                "; write .wav, .rf64, .w64 or .caf, which say which channels have "
-                "positions",
+                " stands for fixed speaker positions, which " + layoutName +
+                (positioned.empty() ? "" : " with its silent outputs") +
+                " does not have; write .wav, .rf64, .w64 or .caf, which can say that its "
+                "channels have none",
             ToolError::kUsage);
     }
     // WAV: the mask names the positioned channels, the first ones; the rest have none.

@@ -61,8 +61,9 @@ struct FileChannels {
 // The file channels for a render into a file of libsndfile format `format` from a plug-in
 // with pluginOutputs outputs whose decoder has speakers (empty when it has no known
 // layout). allOutputs keeps every plug-in output, otherwise only the speakers' are written.
-// Throws ToolError (naming the formats that work) for FLAC or Ogg Vorbis when the channels
-// are not those that the format's channel count stands for.
+// Throws ToolError (naming the formats that work) for FLAC or Ogg Vorbis when a decoder's
+// channels are not those that the format's channel count stands for. layoutName completes
+// "which ... does not have": 'the layout "square"'.
 FileChannels fileChannelsFor(const std::vector<OutputSpeaker>& speakers, int pluginOutputs,
                              bool allOutputs, int format, const std::string& path,
                              const std::string& layoutName);

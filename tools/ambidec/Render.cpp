@@ -94,7 +94,7 @@ void renderCommand(const Command& command, std::ostream& report) {
     // The layout's speakers only (a square decode is four channels), in the order and with
     // the positions the output format can state.
     std::vector<OutputSpeaker> speakers;
-    std::string layoutName = plugin.name() + "'s outputs";
+    std::string layoutName = plugin.name();
     if (!plugin.decoderList().empty()) {
         const int decoder = plugin.activeDecoder();
         speakers = speakersOf(decoder);
