@@ -86,6 +86,7 @@ TEST(AmbidecChannels, FfprobeReadsTheTruePositionsOrNone) {
         {&kIrregular, "ITU LF Optimised v1", "caf", "channels=5 layout=5.0(side)"},
         {&kIrregular, "ITU LF Optimised v1", "flac", "channels=5 layout=5.0(side)"},
         {&kIrregular, "ITU LF Optimised v1", "ogg", "channels=5 layout=5.0"},
+        {&kIrregular, "ITU LF Optimised v1", "aiff", "channels=5 layout=5.0(side)"},
         // No standard positions: mask 0 or no layout, never 5.1 or 7.1; FLAC and Ogg, whose
         // six and eight channels mean 5.1 and 7.1, are refused.
         {&kRegular, "1", "wav", "channels=6 layout=unknown"},
@@ -95,6 +96,7 @@ TEST(AmbidecChannels, FfprobeReadsTheTruePositionsOrNone) {
         {&kRegular, "3D Cube", "rf64", "channels=8 layout=unknown"},
         {&kRegular, "3D Cube", "ogg", ""},
         {&kRegular, "3D Octahedron", "wav", "channels=6 layout=unknown"},
+        {&kRegular, "3D Octahedron", "aiff", "channels=6 layout=unknown"},
     };
     for (const auto& c : cases) {
         const std::string out = dir / (std::string("out.") + c.extension);

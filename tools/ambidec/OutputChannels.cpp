@@ -132,9 +132,11 @@ FileChannels fileChannelsFor(const std::vector<OutputSpeaker>& speakers, int plu
         int output;
         std::optional<ChannelPosition> position;
     };
-    // W64 and AIFF as libsndfile writes them carry no positions: their channels have none.
+    // W64 as libsndfile writes it carries no positions: its channels have none. AIFF and
+    // CAF take Apple's channel layouts.
     const bool carriesPositions = major == SF_FORMAT_WAV || major == SF_FORMAT_RF64 ||
-                                  major == SF_FORMAT_CAF || isFixedOrder(major);
+                                  major == SF_FORMAT_CAF || major == SF_FORMAT_AIFF ||
+                                  isFixedOrder(major);
     std::vector<Channel> positioned, plain;
     for (const OutputSpeaker& s : speakers)
         if (s.position && carriesPositions)
@@ -178,7 +180,7 @@ FileChannels fileChannelsFor(const std::vector<OutputSpeaker>& speakers, int plu
     }
     // WAV: the mask names the positioned channels, the first ones; the rest have none.
     for (const Channel& c : positioned) file.waveMask |= factsOf(*c.position).waveBit;
-    // CAF: a channel layout only when every channel has a position.
+    // CAF and AIFF: a channel layout only when every channel has a position.
     if (!positioned.empty() && positioned.size() == channels.size())
         for (const Channel& c : positioned)
             file.sndfileMap.push_back(factsOf(*c.position).sndfileId);

@@ -3,9 +3,11 @@
 // A decoder's speakers are its layout's (plugins/SpeakerLayout.h), in output order; some
 // layouts have standard channel positions (a square is quad, ITU 5.0 is FL FR C SL SR),
 // the others have none. A file carries the positions only where its format can state
-// them truthfully: WAV and RF64 in their channel mask, CAF in its channel layout, FLAC and
-// Ogg Vorbis by the fixed order their channel count stands for. Everywhere else it says
-// "no positions" (mask 0, no layout), or the render is refused.
+// them truthfully: WAV and RF64 in their channel mask, CAF and AIFF in their channel layout
+// (libsndfile writes it from SFC_SET_CHANNEL_MAP_INFO; for WAV it keeps a default mask by
+// channel count, which writeWaveChannelMask corrects), FLAC and Ogg Vorbis by the fixed
+// order their channel count stands for. Everywhere else it says "no positions" (mask 0, no
+// layout), or the render is refused.
 //
 // Numbers here are 0 based; everything ambidec prints counts from 1.
 #pragma once
@@ -54,7 +56,7 @@ struct FileChannels {
     std::vector<int> outputs; // file channel k carries plug-in output outputs[k]
     std::vector<std::optional<ChannelPosition>> positions; // per file channel, or none
     unsigned waveMask = 0;                                 // WAV and RF64 channel mask
-    std::vector<int> sndfileMap; // SFC_SET_CHANNEL_MAP_INFO for CAF; empty: none
+    std::vector<int> sndfileMap; // SFC_SET_CHANNEL_MAP_INFO for CAF, AIFF; empty: none
     bool positioned() const { return waveMask != 0 || !sndfileMap.empty(); }
 };
 

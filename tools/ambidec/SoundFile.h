@@ -63,7 +63,7 @@ class SoundFileWriter {
 public:
     // Writes into the open descriptor fd (which stays open); path is for messages.
     // channelMap (SF_CHANNEL_MAP_*, one per channel, or empty) names the channels' positions
-    // where the format takes them from libsndfile (CAF). A WAV
+    // where the format takes them from libsndfile (CAF, AIFF). A WAV
     // file is written as RF64 that falls back to plain WAV while it stays below 4 GiB, so
     // readers see all of a long one. A FIFO takes only formats that can be streamed.
     SoundFileWriter(int fd, const std::string& path, int format, int channels, int sampleRate,
