@@ -72,7 +72,7 @@ std::string spokeLabel(const PolarGainData& data, int deg) {
     case 90:
         return "up";
     case 180:
-        return "behind";
+        return "back";
     case 270:
         return "down";
     default:
