@@ -71,7 +71,7 @@ echo "== Written under $out/"
     esac
     printf '  %-56s %8s  %s\n' "$f" "$(du -h "$f" | cut -f1)" "$what"
 done)
-echo "Listen to a render's channels on the speakers its pin labels name (ambidec info);"
+echo "Listen to a render's channels on the speakers they name (ambidec info BUNDLE --program N);"
 echo "open the .png files to see each decoder."
 
 if [ -x "$build/bench/kiv_bench" ]; then

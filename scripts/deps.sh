@@ -27,6 +27,7 @@ test=(
     liblilv-dev lilv-utils jalv             # the LV2 bundles as a host sees them
     jackd2 libjack-jackd2-dev
     ambdec # its decoder presets only, read by the rig tests
+    ffmpeg                                  # ffprobe, the second reader of the files ambidec writes
 )
 ci=(
     clang-format

@@ -34,7 +34,8 @@ struct ChildOptions {
     std::string errorPath;                // standard error alone, when not empty
     int outputFd = -1;                    // standard output into this descriptor instead
     std::string directory;                // working directory, when not empty
-    bool inputPipe = false; // standard input a pipe the test holds open (else /dev/null)
+    bool inputPipe = false; // standard input a pipe the test holds open (else inputPath)
+    std::string inputPath = "/dev/null"; // standard input read from this file
     int keepFd = -1;        // a descriptor the child keeps under the same number
     // Sent to the child when the test ends. SIGTERM for programs that must undo something
     // shared on their way out (jackd's entry in JACK's registry); SIGKILL is certain.
@@ -88,7 +89,7 @@ inline Spawned spawnChild(const ChildOptions& options) {
 
     int input[2] = {-1, -1};
     if (options.inputPipe ? pipe2(input, O_CLOEXEC) != 0
-                          : (input[0] = open("/dev/null", O_RDONLY | O_CLOEXEC)) < 0)
+                          : (input[0] = open(options.inputPath.c_str(), O_RDONLY | O_CLOEXEC)) < 0)
         return result;
     const int out = options.outputFd >= 0 ? options.outputFd
                                           : open(options.logPath.c_str(),

@@ -33,6 +33,19 @@ TEST(CommandLine, RenderTakesEveryOption) {
     EXPECT_EQ(c.blockSize, 64);
     EXPECT_EQ(c.inputFormat, InputFormat::AmbiX);
     EXPECT_TRUE(c.force);
+    EXPECT_FALSE(c.allOutputs);
+
+    // Standard input, and every plug-in output.
+    const Command piped = parse({"render", "R.vst", "-", "out.wav", "--all-outputs"});
+    EXPECT_EQ(piped.input, "-");
+    EXPECT_TRUE(piped.allOutputs);
+}
+
+TEST(CommandLine, InfoTakesAProgram) {
+    const Command c = parse({"info", "R.vst", "--program", "3D Cube"});
+    EXPECT_EQ(c.kind, CommandKind::Info);
+    EXPECT_EQ(c.program.value_or(""), "3D Cube");
+    EXPECT_FALSE(parse({"info", "R.vst"}).program.has_value());
 }
 
 TEST(CommandLine, UsageErrors) {
@@ -47,6 +60,8 @@ TEST(CommandLine, UsageErrors) {
         {{"info", "R.vst", "extra"}, "info expects 1 file argument, got 2 (ambidec help)"},
         {{"info", "R.vst", "--force"}, "info takes no option --force"},
         {{"plot", "R.vst", "p.png", "--block", "64"}, "plot takes no option --block"},
+        {{"plot", "R.vst", "p.png", "--all-outputs"}, "plot takes no option --all-outputs"},
+        {{"info", "R.vst", "--program"}, "--program needs a value"},
         {{"render", "R.vst", "a", "b", "--block", "0"},
          "--block '0': expected a whole number from 1 to 65536"},
         {{"render", "R.vst", "a", "b", "--block", "12x"},

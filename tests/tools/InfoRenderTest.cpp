@@ -100,9 +100,9 @@ TEST(AmbidecInfo, ShowsThePluginsKnownTexts) {
          {"  name        (none given)", "  vendor      \"Kivtone\", version 1000",
           "  product     \"Regular Shape 1st Order Decoder\"",
           "  unique id   \"ZBD8\" (0x5A424438)", "  category    0",
-          "  inputs      4: 0 \"W\", 1 \"X\", 2 \"Y\", 3 \"Z\"",
-          "  outputs     8: 0 \"FL\", 1 \"FR\", 2 \"BL\", 3 \"BR\", 4 \"Unused\", 5 \"Unused\", "
-          "6 \"Unused\", 7 \"Unused\"",
+          "  inputs      4: 1 \"W\", 2 \"X\", 3 \"Y\", 4 \"Z\"",
+          "  outputs     8: 1 \"FL\", 2 \"FR\", 3 \"BL\", 4 \"BR\", 5 \"Unused\", 6 \"Unused\", "
+          "7 \"Unused\", 8 \"Unused\"",
           "  DecList     0 3 4 5 6 7 8", "parameters (7)", "programs (7, current 0)"},
          {{" Low F Pattern ", "ratio", "0.665000", "1.33"},
           {" High F Pattern ", "ratio", "0.575000", "1.15"},
@@ -118,8 +118,8 @@ TEST(AmbidecInfo, ShowsThePluginsKnownTexts) {
          {"  vendor      \"Kivtone\", version 1000",
           "  product     \"Irregular Shape 1st Order Ambisonic Decoder\"",
           "  unique id   \"ZBD5\" (0x5A424435)", "  category    0",
-          "  inputs      3: 0 \"W\", 1 \"X\", 2 \"Y\"",
-          "  outputs     5: 0 \"FL\", 1 \"FR\", 2 \"SL\", 3 \"SR\", 4 \"C (may be unused)\"",
+          "  inputs      3: 1 \"W\", 2 \"X\", 3 \"Y\"",
+          "  outputs     5: 1 \"FL\", 2 \"FR\", 3 \"SL\", 4 \"SR\", 5 \"C (may be unused)\"",
           "  DecList     1 2 10 11 12 13 14"},
          {{" Low F Pattern ", "ratio", "0.500000", "1.00"},
           {" High F Pattern ", "ratio", "0.500000", "1.00"},
@@ -177,11 +177,13 @@ TEST(AmbidecRender, SourceAheadThroughTheSquare) {
                         "--block", "100"});
         ASSERT_EQ(r.exitStatus, 0) << r.err;
         const double w = (2 - c.p) * kHalfSqrt2 * kHalfSqrt2;
-        expectGains(out, source, {w + c.p * x, w + c.p * x, w - c.p * x, w - c.p * x, 0, 0, 0, 0});
+        expectGains(out, source, {w + c.p * x, w + c.p * x, w - c.p * x, w - c.p * x});
         // A mode's name with no unit label after it.
         EXPECT_TRUE(hasLine(r.out, "  set Use Spatial EQ = No-Use LF (normalised 0)")) << r.out;
         EXPECT_NE(r.out.find("2450 frames at 48000 Hz"), std::string::npos) << r.out;
-        EXPECT_TRUE(hasLine(r.out, "  4       Unused                 silent  (0.000000)")) << r.out;
+        EXPECT_TRUE(hasLine(r.out, "  channel positions: FL FR BL BR")) << r.out;
+        EXPECT_EQ(r.out.find("Unused"), std::string::npos) << "no silent outputs written\n"
+                                                           << r.out;
     }
 }
 
@@ -208,8 +210,12 @@ TEST(AmbidecRender, SourceAtNinetyDegreesThroughItu) {
         const ToolResult r = runAmbidec(
             {"render", kIrregular, dir / "left.wav", out, "--program", c.program, "--force"});
         ASSERT_EQ(r.exitStatus, 0) << r.err;
+        // The five-speaker decoders' file is FL FR C SL SR (WAV's order); the four-speaker
+        // ones leave the silent centre out.
         std::vector<double> gains;
-        for (int s = 0; s < 5; ++s) gains.push_back(c.w[s] * kHalfSqrt2 + c.y[s]);
+        const bool centre = c.w[4] != 0.0;
+        for (int s : centre ? std::vector<int>{0, 1, 4, 2, 3} : std::vector<int>{0, 1, 2, 3})
+            gains.push_back(c.w[s] * kHalfSqrt2 + c.y[s]);
         expectGains(out, source, gains);
     }
 }
@@ -275,9 +281,9 @@ TEST(AmbidecRender, OutputFormatFollowsTheExtension) {
         ASSERT_EQ(r.exitStatus, 0) << r.err;
         int channels = 0, rate = 0;
         const auto samples = readSound(dir / name, channels, rate);
-        EXPECT_EQ(channels, 8);
+        EXPECT_EQ(channels, 4); // the square's speakers
         EXPECT_EQ(rate, 44100); // the file's own rate
-        EXPECT_EQ(samples.size(), 8000u);
+        EXPECT_EQ(samples.size(), 4000u);
     }
 }
 
@@ -300,16 +306,23 @@ TEST(AmbidecRender, ProgramsByNumberOrName) {
         if (first.empty()) first = samples;
         EXPECT_EQ(samples, first);
     }
-    // Six speakers driven, two silent.
-    int channels = 0, rate = 0;
-    const auto samples = readSound(dir / "out.wav", channels, rate);
-    for (int c = 0; c < 8; ++c) {
-        float peak = 0;
-        for (std::size_t i = c; i < samples.size(); i += 8)
-            peak = std::max(peak, std::fabs(samples[i]));
-        if (c < 6)
-            EXPECT_GT(peak, 0.01f) << c;
-        else
-            EXPECT_EQ(peak, 0.0f) << c;
+    // Six speakers driven, the two silent outputs not written; with --all-outputs they are.
+    for (const bool all : {false, true}) {
+        std::vector<std::string> arguments{"render",    kRegular, dir / "in.wav", dir / "out.wav",
+                                           "--program", "1",      "--force"};
+        if (all) arguments.push_back("--all-outputs");
+        ASSERT_EQ(runAmbidec(arguments).exitStatus, 0);
+        int channels = 0, rate = 0;
+        const auto samples = readSound(dir / "out.wav", channels, rate);
+        ASSERT_EQ(channels, all ? 8 : 6);
+        for (int c = 0; c < channels; ++c) {
+            float peak = 0;
+            for (std::size_t i = c; i < samples.size(); i += channels)
+                peak = std::max(peak, std::fabs(samples[i]));
+            if (c < 6)
+                EXPECT_GT(peak, 0.01f) << c;
+            else
+                EXPECT_EQ(peak, 0.0f) << c;
+        }
     }
 }

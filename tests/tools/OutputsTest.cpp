@@ -86,13 +86,14 @@ void writeSparseWav(const std::string& path, int channels, int rate, std::uint32
 
 TEST(AmbidecOutputs, SizesPastAFormatsLimitAreRefusedBeforeWriting) {
     ScratchDir dir;
-    // 2^27 frames of 4 channels (2 GiB of input, a hole on the disk) become 4 GiB in 8.
+    // 2^27 frames of 4 channels (2 GiB of input, a hole on the disk) become 4 GiB in all 8
+    // outputs.
     writeSparseWav(dir / "long.wav", 4, 48000, 1u << 27);
     const struct {
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{"render", kRegular, dir / "long.wav", dir / "out.aiff"},
+        {{"render", kRegular, dir / "long.wav", dir / "out.aiff", "--all-outputs"},
          dir / "out.aiff: 4.0 GiB of audio would pass the 4 GiB limit of AIFF files; write .wav, "
                ".w64 or .caf instead"},
         {{"testsignal", dir / "signal.aif", "--rate", "384000", "--seconds", "3600"},
@@ -115,7 +116,7 @@ TEST(AmbidecOutputs, SizesPastAFormatsLimitAreRefusedBeforeWriting) {
         const ToolResult r = runAmbidec({"render", kRegular, dir / "short.wav", dir / name});
         ASSERT_EQ(r.exitStatus, 0) << r.err;
         int channels = 0, rate = 0;
-        EXPECT_EQ(readSound(dir / name, channels, rate).size(), 8000u);
+        EXPECT_EQ(readSound(dir / name, channels, rate).size(), 4000u);
     }
     EXPECT_EQ(contents(dir / "out.wav").substr(0, 4), "RIFF");
 }
@@ -140,7 +141,7 @@ TEST(AmbidecOutputs, LinksAreFollowedAndTheLinkStays) {
         ASSERT_EQ(r.exitStatus, 0) << r.err;
         EXPECT_EQ(typeOf(dir / link), static_cast<mode_t>(S_IFLNK));
         int channels = 0, rate = 0;
-        EXPECT_EQ(readSound(dir / link, channels, rate).size(), 4000u);
+        EXPECT_EQ(readSound(dir / link, channels, rate).size(), 2000u);
     }
     EXPECT_EQ(typeOf(dir / "real/target.wav"), static_cast<mode_t>(S_IFREG));
     EXPECT_EQ(typeOf(dir / "real/new.wav"), static_cast<mode_t>(S_IFREG));

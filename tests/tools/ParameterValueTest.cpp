@@ -64,7 +64,17 @@ const Refused kRefused[] = {
     {0, "1.2Hz", "Low F Pattern: cannot read '1.2Hz' (expected a ratio from 0 to 2, such as 1.2)"},
     {2, "2000Hz", "Cut off F: '2000Hz' is out of range (50Hz to 1200Hz)"},
     {2, "40Hz", "Cut off F: '40Hz' is out of range (50Hz to 1200Hz)"},
-    {2, "1.5", "Cut off F: '1.5' is out of range (normalised 0 to 1)"},
+    {2, "1.5", "Cut off F: '1.5' is out of range (a plain number is normalised, 0 to 1)"},
+    // A plain number that is no normalised value but a physical one: the form that works.
+    {2, "500",
+     "Cut off F: '500' is out of range (a plain number is normalised, 0 to 1: did you mean "
+     "500Hz?)"},
+    {4, "2.5",
+     "Distance Comp: '2.5' is out of range (a plain number is normalised, 0 to 1: did you mean "
+     "2.5m?)"},
+    {3, "octagon",
+     "Layout: cannot read 'octagon' (expected one decoder; it names 'Octagon with CF', 'Octagon "
+     "without CF': add a word)"},
     {2, "500m", "Cut off F: cannot read '500m' (expected 0 to 1 or a frequency such as 500Hz)"},
     {2, "nan", "Cut off F: cannot read 'nan' (expected 0 to 1 or a frequency such as 500Hz)"},
     {4, "9m", "Distance Comp: '9m' is out of range (0.5m to 8m, 8m meaning off)"},
@@ -73,8 +83,8 @@ const Refused kRefused[] = {
      "Encoded Speaker Distance (NFC): cannot read '' (expected 0 to 1, a distance such "
      "as 2.5m, or off)"},
     {6, "loud",
-     "Use Spatial EQ: cannot read 'loud' (expected 0 to 1, No-Use LF, Kiv EQ or "
-     "Mavo EQ)"},
+     "Use Spatial EQ: cannot read 'loud' (expected 0 to 1, No-Use LF (or single), Kiv EQ (or "
+     "crossover) or Mavo EQ (or shelf))"},
 };
 
 } // namespace
@@ -122,15 +132,31 @@ TEST(ParameterValue, FindsParametersByNumberOrNameWithoutBlanks) {
         {"UseSpatialEQ", 6}};
     for (const auto& c : found) EXPECT_EQ(findParameter(c.key, kNames), c.index) << c.key;
 
-    for (const char* key : {"7", "-1", "Cutoff", "Gain", ""}) {
+    // The LV2 symbols, and names without the characters a shell would take for its own.
+    const auto symbols = parameterSymbols();
+    const struct {
+        const char* key;
+        int index;
+    } bySymbol[] = {{"lf_pattern", 0},       {"hf_pattern", 1},
+                    {"cutoff", 2},           {"CUTOFF", 2},
+                    {"layout", 3},           {"distance", 4},
+                    {"encoded_distance", 5}, {"EncodedSpeakerDistanceNFC", 5},
+                    {"spatial_eq", 6},       {"Use-Spatial-EQ", 6}};
+    for (const auto& c : bySymbol)
+        EXPECT_EQ(findParameter(c.key, kNames, symbols), c.index) << c.key;
+
+    for (const char* key : {"7", "-1", "Cutoff", "Gain", "", "()"}) {
         EXPECT_THROW(findParameter(key, kNames), ToolError) << key;
     }
     try {
-        findParameter("Volume", kNames);
+        findParameter("Volume", kNames, symbols);
+        ADD_FAILURE() << "Volume was found";
     } catch (const ToolError& error) {
         EXPECT_EQ(std::string(error.what()),
-                  "unknown parameter 'Volume' (known: LowFPattern, HighFPattern, CutoffF, Layout, "
-                  "DistanceComp, EncodedSpeakerDistance(NFC), UseSpatialEQ)");
+                  "unknown parameter 'Volume' (use a number 0 to 6, a symbol (lf_pattern, "
+                  "hf_pattern, cutoff, layout, distance, encoded_distance, spatial_eq) or a name "
+                  "(LowFPattern, HighFPattern, CutoffF, Layout, DistanceComp, "
+                  "EncodedSpeakerDistanceNFC, UseSpatialEQ))");
     }
 }
 

@@ -104,9 +104,10 @@ TEST(AmbidecReports, ClippingInIntegerFormatsIsCountedAndWarned) {
     EXPECT_EQ(r.err, "") << "no clipping in a float file";
     int channels = 0, rate = 0;
     const auto decoded = readSound(dir / "float.wav", channels, rate);
-    std::vector<long long> over(8, 0);
+    ASSERT_EQ(channels, 4); // the square's speakers
+    std::vector<long long> over(4, 0);
     for (std::size_t i = 0; i < decoded.size(); ++i)
-        if (std::fabs(decoded[i]) > 1.0f) ++over[i % 8];
+        if (std::fabs(decoded[i]) > 1.0f) ++over[i % 4];
     long long total = 0;
     int outputs = 0;
     for (long long n : over) {
@@ -119,13 +120,13 @@ TEST(AmbidecReports, ClippingInIntegerFormatsIsCountedAndWarned) {
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.err, "ambidec: warning: " + dir / "out.flac" + ": " + std::to_string(total) +
                          " samples clipped at 0 dBFS on " + std::to_string(outputs) +
-                         " outputs (integer format); write .wav, .w64 or .caf (32-bit float) to "
+                         " channels (integer format); write .wav, .w64 or .caf (32-bit float) to "
                          "keep them\n");
     EXPECT_NE(r.out.find("peak                 clipped"), std::string::npos) << r.out;
-    for (int c = 0; c < 8; ++c) {
+    for (int c = 0; c < 4; ++c) {
         bool found = false;
         for (const auto& line : linesOf(r.out))
-            if (line.rfind("  " + std::to_string(c) + " ", 0) == 0 &&
+            if (line.rfind("  " + std::to_string(c + 1) + " ", 0) == 0 &&
                 line.size() > std::to_string(over[c]).size() &&
                 line.compare(line.size() - std::to_string(over[c]).size(), std::string::npos,
                              std::to_string(over[c])) == 0)

@@ -27,13 +27,15 @@ std::string slurp(const std::string& path) {
 }
 
 pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
-            const std::string& err, const std::string& cwd = "") {
+            const std::string& err, const std::string& cwd = "",
+            const std::string& in = "/dev/null") {
     kiv::test::ChildOptions options;
     options.argv = {kAmbidec};
     options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
     options.logPath = out;
     options.errorPath = err;
     options.directory = cwd;
+    options.inputPath = in;
     const pid_t pid = kiv::test::spawnChild(options).pid;
     if (pid < 0) throw std::runtime_error("cannot start " + kAmbidec);
     return pid;
@@ -68,11 +70,11 @@ ToolResult runAmbidec(const std::vector<std::string>& arguments) {
 }
 
 ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::string& cwd,
-                          const std::string& stdoutPath) {
+                          const std::string& stdoutPath, const std::string& stdinPath) {
     char pattern[] = "/tmp/ambidec-streams-XXXXXX";
     const std::string dir = ::mkdtemp(pattern);
     const std::string out = stdoutPath.empty() ? dir + "/out" : stdoutPath, err = dir + "/err";
-    const pid_t pid = spawn(arguments, out, err, cwd);
+    const pid_t pid = spawn(arguments, out, err, cwd, stdinPath);
     int status = 0;
     ::waitpid(pid, &status, 0);
     ToolResult result;
@@ -85,8 +87,8 @@ ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::
     return result;
 }
 
-int startAmbidec(const std::vector<std::string>& arguments) {
-    return spawn(arguments, "/dev/null", "/dev/null");
+int startAmbidec(const std::vector<std::string>& arguments, const std::string& stderrPath) {
+    return spawn(arguments, "/dev/null", stderrPath);
 }
 
 void writeWav(const std::string& path, int channels, int sampleRate,

@@ -38,11 +38,14 @@ struct ToolResult {
 // Runs ambidec with the arguments and waits for it.
 ToolResult runAmbidec(const std::vector<std::string>& arguments);
 // The same in the directory cwd (when not empty), with standard output going to stdoutPath
-// (when not empty; result.out stays empty then).
+// (when not empty; result.out stays empty then) and standard input read from stdinPath.
 ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::string& cwd,
-                          const std::string& stdoutPath);
-// Starts ambidec in the background; answers its process id. Output goes to /dev/null.
-int startAmbidec(const std::vector<std::string>& arguments);
+                          const std::string& stdoutPath,
+                          const std::string& stdinPath = "/dev/null");
+// Starts ambidec in the background; answers its process id. Standard output goes to
+// /dev/null, standard error to stderrPath.
+int startAmbidec(const std::vector<std::string>& arguments,
+                 const std::string& stderrPath = "/dev/null");
 
 // Writes interleaved float samples as a 32-bit float WAV.
 void writeWav(const std::string& path, int channels, int sampleRate,

@@ -55,11 +55,21 @@ void unregisterPending(int slot) {
 
 extern "C" void removePendingAndDie(int signal, siginfo_t* info, void*) {
     const int savedErrno = errno;
+    bool removed = false;
     for (int i = 0; i < kSlots; ++i)
         if (pendingInUse[i]) {
             ::unlink(pendingPath[i]);
             pendingInUse[i] = 0;
+            removed = true;
         }
+    // Stopped by the user (Ctrl-C, kill, a closed terminal): one line saying so, as sox does.
+    if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP || signal == SIGQUIT) {
+        static const char kNothing[] = "ambidec: interrupted: nothing written\n";
+        static const char kPlain[] = "ambidec: interrupted\n";
+        const ssize_t ignored = removed ? ::write(STDERR_FILENO, kNothing, sizeof kNothing - 1)
+                                        : ::write(STDERR_FILENO, kPlain, sizeof kPlain - 1);
+        (void)ignored;
+    }
     // Back to what was there before (the default, or a sanitizer's handler), then the
     // same signal again: delivered when this handler returns. A fault recurs by itself.
     for (int i = 0; i < kSignalCount; ++i)

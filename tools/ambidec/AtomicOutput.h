@@ -2,7 +2,8 @@
 // An output file that appears whole or not at all: everything is written to a temporary
 // file in the target's directory, which commit() renames onto the target. The temporary
 // file is removed when the object dies uncommitted, and also when the process is ended by
-// a signal (installSignalCleanup). An existing target is replaced only when overwrite is
+// a signal (installSignalCleanup), which then says "interrupted: nothing written" when the
+// user stopped it. An existing target is replaced only when overwrite is
 // set.
 //
 // A target that is a symbolic link is followed: the file it points to is replaced, the

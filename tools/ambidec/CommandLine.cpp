@@ -12,18 +12,35 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  ambidec info BUNDLE [--layout FILE|NAME]\n"
+    "  ambidec info BUNDLE [--program N|NAME] [--layout FILE|NAME]\n"
     "  ambidec render BUNDLE IN OUT [--program N|NAME] [--set PARAM=VALUE]... [--block N]\n"
-    "                 [--input fuma|ambix] [--force] [--layout FILE|NAME]\n"
+    "                 [--input fuma|ambix] [--all-outputs] [--force] [--layout FILE|NAME]\n"
     "  ambidec plot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "  ambidec snapshot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "  ambidec testsignal OUT [--channels 3|4] [--seconds S] [--elevation DEG] [--rate HZ]\n"
     "                     [--force]\n"
     "\n"
-    "BUNDLE is a .vst bundle directory or the plug-in's .so. PARAM is a parameter's number or\n"
-    "its name without the blanks (LowFPattern, CutoffF, ...). VALUE is normalised (0 to 1)\n"
-    "or carries the unit the editor shows: 500Hz, 2.5m, off, a decoder or EQ name; for the\n"
-    "two patterns a plain number is the ratio (0 to 2), as the editor shows it.\n"
+    "BUNDLE is a .vst bundle directory or the plug-in's .so. info --program lists the\n"
+    "speakers of that program's layout: direction, output, VST pin and LV2 port.\n"
+    "\n"
+    "render decodes IN (a file, or - for standard input) into OUT, whose extension picks the\n"
+    "format: .wav (also without one), .rf64, .w64, .aiff, .caf, .flac or .ogg. It writes the\n"
+    "layout's speakers only (--all-outputs: every plug-in output), with their positions\n"
+    "where the layout has standard ones (WAV channel mask, CAF and AIFF layout) and none\n"
+    "where it has not; FLAC and Ogg take only the layouts their fixed channel orders stand\n"
+    "for.\n"
+    "\n"
+    "PARAM is a parameter's number (0 to 6), its LV2 symbol (lf_pattern, hf_pattern, cutoff,\n"
+    "layout, distance, encoded_distance, spatial_eq) or its name without blanks or brackets\n"
+    "(LowFPattern, CutoffF, EncodedSpeakerDistanceNFC, ...). VALUE is normalised (0 to 1)\n"
+    "or carries the unit the editor shows: 500Hz, 2.5m, off; a layout by its name or any\n"
+    "word only one name has (cube, octagon with cf); the spatial EQ as No-Use LF (single),\n"
+    "Kiv EQ (crossover) or Mavo EQ (shelf). For the two patterns a plain number is the\n"
+    "ratio (0 to 2), as the editor shows it.\n"
+    "\n"
+    "Speakers, outputs and channels are numbered from 1; parameters and programs from 0, as\n"
+    "hosts number them.\n"
+    "\n"
     "--layout (LayoutDecoder) loads a layout file (.ambdec, IEM .json, speaker list) or a\n"
     "factory or user layout by name: render writes its N speakers (N + 1 with the subwoofer),\n"
     "info prints its speakers, compensation and matrices.\n";
@@ -50,7 +67,7 @@ struct Shape {
 Shape shapeOf(CommandKind kind) {
     switch (kind) {
     case CommandKind::Info:
-        return {1, false, false, false, false, false, false, true};
+        return {1, true, false, false, false, false, false, true};
     case CommandKind::Render:
         return {3, true, true, true, true, true, false, true};
     case CommandKind::Plot:
@@ -138,6 +155,9 @@ Command parseCommandLine(int argc, const char* const* argv) {
             else
                 throw ToolError("--input '" + text + "': expected fuma or ambix",
                                 ToolError::kUsage);
+        } else if (word == "--all-outputs") {
+            if (!shape.block) refuse();
+            command.allOutputs = true;
         } else if (word == "--force") {
             if (!shape.force) refuse();
             command.force = true;

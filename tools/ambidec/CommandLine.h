@@ -29,7 +29,8 @@ struct Command {
     std::vector<std::string> settings;  // --set PARAM=VALUE, as typed, in order
     int blockSize = 512;                // --block N, frames
     InputFormat inputFormat = InputFormat::FuMa;
-    bool force = false; // --force: an existing output may be replaced
+    bool force = false;      // --force: an existing output may be replaced
+    bool allOutputs = false; // render --all-outputs: every plug-in output, not only the speakers
 
     // testsignal
     int channels = 4;            // --channels 3|4

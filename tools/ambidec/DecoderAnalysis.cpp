@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/ambidec/DecoderAnalysis.h"
 
+#include "tools/ambidec/MedianPlane.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace kiv::ambidec {
@@ -32,6 +35,21 @@ DecoderAnalysis analyseDecoder(PluginSession& plugin, const SpeakerLayout& layou
         measurePlaneWaves(plugin, analysis.lowHz, analysis.azimuthsDeg, settings), speakers);
     analysis.highGains = speakerGains(
         measurePlaneWaves(plugin, analysis.highHz, analysis.azimuthsDeg, settings), speakers);
+    if (layout.withHeight) {
+        // The median plane, one elevation at a time: ahead and behind at each.
+        const double medianStepDeg = std::max(stepDeg, 2.0);
+        const int count = static_cast<int>(std::lround(360.0 / medianStepDeg));
+        for (int i = 0; i < count; ++i) analysis.medianAnglesDeg.push_back(i * medianStepDeg);
+        for (const double angle : analysis.medianAnglesDeg) {
+            const SpeakerDirection d = medianPlaneDirection(angle);
+            MeasurementSettings at = settings;
+            at.elevationDeg = d.elevationDeg;
+            analysis.medianLowGains.push_back(speakerGains(
+                measurePlaneWaves(plugin, analysis.lowHz, {d.azimuthDeg}, at), speakers)[0]);
+            analysis.medianHighGains.push_back(speakerGains(
+                measurePlaneWaves(plugin, analysis.highHz, {d.azimuthDeg}, at), speakers)[0]);
+        }
+    }
     for (std::size_t i = 0; i < analysis.azimuthsDeg.size(); ++i) {
         analysis.velocity.push_back(
             velocityVector(analysis.lowGains[i], layout.speakers, analysis.azimuthsDeg[i]));

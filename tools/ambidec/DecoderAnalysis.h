@@ -22,6 +22,10 @@ struct DecoderAnalysis {
     std::vector<std::vector<std::complex<double>>> lowGains, highGains;
     std::vector<DirectionFigure> velocity; // rV at lowHz, per azimuth
     std::vector<DirectionFigure> energy;   // rE at highHz, per azimuth
+    // Layouts with height: the same gains for sources in the median plane, by angle from the
+    // front upwards (0 front, 90 up, 180 behind, 270 down); empty for the others.
+    std::vector<double> medianAnglesDeg;
+    std::vector<std::vector<std::complex<double>>> medianLowGains, medianHighGains;
 };
 
 // Starts the plug-in at settings.sampleRateHz and measures it with its current program and

@@ -56,10 +56,11 @@ void drawSpeakerLegend(PlotCanvas& canvas, double x, double y, double width,
         const double cy = y + 30 + 28.0 * static_cast<double>(s / columns);
         cairo_t* cr = canvas.cairo();
         const Colour c = speakerColour(static_cast<int>(s));
+        cairo_new_path(cr); // the text before leaves a current point
         cairo_set_source_rgb(cr, c.r, c.g, c.b);
         cairo_arc(cr, cx + 10, cy - 5, 10, 0, 2 * M_PI);
         cairo_fill(cr);
-        canvas.centredText(cx + 10, cy - 5, std::to_string(s), 11, kPaper, true);
+        canvas.centredText(cx + 10, cy - 5, std::to_string(s + 1), 11, kPaper, true);
         const std::string label = s < texts.speakerLabels.size() ? texts.speakerLabels[s] : "";
         canvas.text(cx + 28, cy, label, 14, kInk, Anchor::Left, true);
         canvas.text(cx + 34 + canvas.textWidth(label, 14, true), cy, directionText(speakers[s]), 14,
@@ -67,11 +68,25 @@ void drawSpeakerLegend(PlotCanvas& canvas, double x, double y, double width,
     }
     const double noteY =
         y + 30 + 28.0 * std::ceil(static_cast<double>(speakers.size()) / columns) + 8;
-    canvas.line(x, noteY - 5, x + 34, noteY - 5, kInk, 2.4);
-    canvas.text(x + 42, noteY, "in phase with the total pressure", 14, kInk);
-    canvas.line(x + 330, noteY - 5, x + 364, noteY - 5, kInk, 2.4, true);
-    canvas.text(x + 372, noteY, "opposite phase", 14, kInk);
-    canvas.text(x + 540, noteY,
+    // Line styles: phase, and for layouts with height the speakers above ear height.
+    struct Sample {
+        LineStyle style;
+        const char* meaning;
+    };
+    std::vector<Sample> samples{{LineStyle::Solid, "in phase with the total pressure"},
+                                {LineStyle::Dashed, "opposite phase"}};
+    if (analysis.layout.withHeight)
+        samples = {{LineStyle::Solid, "at or below ear height, in phase"},
+                   {LineStyle::Dashed, "opposite phase"},
+                   {LineStyle::Dotted, "above ear height, in phase"},
+                   {LineStyle::DashDot, "opposite phase"}};
+    double sx = x;
+    for (const Sample& sample : samples) {
+        canvas.line(sx, noteY - 5, sx + 34, noteY - 5, kInk, 2.4, sample.style);
+        canvas.text(sx + 42, noteY, sample.meaning, 14, kInk);
+        sx += 42 + canvas.textWidth(sample.meaning, 14) + 30;
+    }
+    canvas.text(x, noteY + 24,
                 "Markers: \u25CF ear height, \u25B2 above, \u25BC below. Gain: linear amplitude "
                 "per unit source pressure.",
                 14, kMutedInk);
@@ -163,30 +178,47 @@ std::string describeSeries(const std::string& name, const SeriesSummary& s, bool
 
 void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& analysis,
                       const PlotTexts& texts) {
+    // Layouts with height get a second row: the same gains in the median plane.
+    const bool median = !analysis.medianAnglesDeg.empty();
+    const double dy = median ? 640 : 0;
+    const int height = kHeight + static_cast<int>(dy);
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight), cairo_surface_destroy);
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, height), cairo_surface_destroy);
     std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()),
                                                           cairo_destroy);
     cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_BEST);
     PlotCanvas canvas(cr.get());
-    canvas.fillRect(0, 0, kWidth, kHeight, kPaper);
+    canvas.fillRect(0, 0, kWidth, height, kPaper);
 
     canvas.text(50, 58, texts.title, 30, kInk, Anchor::Left, true);
     for (std::size_t i = 0; i < texts.subtitle.size(); ++i)
         canvas.text(50, 90 + 24.0 * static_cast<double>(i), texts.subtitle[i], 16, kMutedInk);
 
     double peak = 0.0;
-    for (const auto* table : {&analysis.lowGains, &analysis.highGains})
+    for (const auto* table : {&analysis.lowGains, &analysis.highGains, &analysis.medianLowGains,
+                              &analysis.medianHighGains})
         for (const auto& row : *table)
             for (const auto& g : row) peak = std::max(peak, std::abs(g));
     const double fullScale = niceFullScale(std::max(peak, 1e-3));
     const double chartTop = 150;
+    const std::string plane = median ? ", from above" : "";
     drawPolarGainChart(canvas, 30, chartTop, 600,
-                       {"Speaker gain at " + frequencyText(analysis.lowHz), &analysis.azimuthsDeg,
-                        &analysis.lowGains, &analysis.layout, fullScale});
+                       {"Speaker gain at " + frequencyText(analysis.lowHz) + plane,
+                        &analysis.azimuthsDeg, &analysis.lowGains, &analysis.layout, fullScale});
     drawPolarGainChart(canvas, 640, chartTop, 600,
-                       {"Speaker gain at " + frequencyText(analysis.highHz), &analysis.azimuthsDeg,
-                        &analysis.highGains, &analysis.layout, fullScale});
+                       {"Speaker gain at " + frequencyText(analysis.highHz) + plane,
+                        &analysis.azimuthsDeg, &analysis.highGains, &analysis.layout, fullScale});
+    if (median) {
+        PolarGainData low{"Median plane at " + frequencyText(analysis.lowHz) + ", from the left",
+                          &analysis.medianAnglesDeg, &analysis.medianLowGains, &analysis.layout,
+                          fullScale};
+        low.sideView = true;
+        PolarGainData high = low;
+        high.title = "Median plane at " + frequencyText(analysis.highHz) + ", from the left";
+        high.gains = &analysis.medianHighGains;
+        drawPolarGainChart(canvas, 30, chartTop + dy, 600, low);
+        drawPolarGainChart(canvas, 640, chartTop + dy, 600, high);
+    }
 
     const std::string rV = "rV at " + frequencyText(analysis.lowHz);
     const std::string rE = "rE at " + frequencyText(analysis.highHz);
@@ -202,12 +234,12 @@ void writeDecoderPlot(int fd, const std::string& path, const DecoderAnalysis& an
     drawMagnitudeChart(canvas, 1320, 190, 440, 290, magnitude);
     drawErrorChart(canvas, 1320, 650, 440, 280, error);
 
-    drawSpeakerLegend(canvas, 50, 800, 1200, analysis, texts);
+    drawSpeakerLegend(canvas, 50, 790 + dy + (median ? 16 : 0), 1200, analysis, texts);
 
-    canvas.text(50, 990, describeSeries(rV, summarise(analysis.velocity), true), 15, kInk);
-    canvas.text(50, 1014, describeSeries(rE, summarise(analysis.energy), true), 15, kInk);
-    canvas.line(50, 1036, kWidth - 50, 1036, kGrid, 1.0);
-    canvas.text(50, 1060, texts.footer, 13, kMutedInk);
+    canvas.text(50, 990 + dy, describeSeries(rV, summarise(analysis.velocity), true), 15, kInk);
+    canvas.text(50, 1014 + dy, describeSeries(rE, summarise(analysis.energy), true), 15, kInk);
+    canvas.line(50, 1036 + dy, kWidth - 50, 1036 + dy, kGrid, 1.0);
+    canvas.text(50, 1060 + dy, texts.footer, 13, kMutedInk);
 
     cairo_surface_flush(surface.get());
     PngSink sink{fd, 0};

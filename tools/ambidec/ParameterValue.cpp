@@ -20,13 +20,6 @@ constexpr double kCutoffSpanHz = double{kCutoffRow.maximum} - kCutoffRow.minimum
 constexpr double kMinDistanceMetres = kDistanceRow.minimum;
 constexpr double kDistanceSpanMetres = double{kDistanceRow.maximum} - kDistanceRow.minimum;
 
-std::string withoutBlanks(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        if (c != ' ') out += c;
-    return out;
-}
-
 std::string lower(const std::string& text) {
     std::string out;
     for (char c : text) out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -63,9 +56,46 @@ std::string trimmed(const std::string& text) {
     throw ToolError(name + ": '" + text + "' is out of range (" + range + ")", ToolError::kUsage);
 }
 
-float normalised(const std::string& name, const std::string& text, double value) {
-    if (value < 0.0 || value > 1.0) outOfRange(name, text, "normalised 0 to 1");
+// A plain number is normalised; one that is not may be the physical value without its
+// unit, and the message says how to write that.
+float normalised(const std::string& name, const std::string& text, double value,
+                 const std::string& withUnit = "") {
+    if (value < 0.0 || value > 1.0)
+        outOfRange(name, text,
+                   "a plain number is normalised, 0 to 1" +
+                       (withUnit.empty() ? std::string() : ": did you mean " + withUnit + "?"));
     return static_cast<float>(value);
+}
+
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// Whole words of text: runs of letters and digits, lower case.
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : text + " ") {
+        if (std::isalnum(static_cast<unsigned char>(c))) {
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    return words;
+}
+
+bool containsEveryWord(const std::vector<std::string>& haystack,
+                       const std::vector<std::string>& needles) {
+    for (const std::string& needle : needles) {
+        bool found = false;
+        for (const std::string& word : haystack) found = found || word == needle;
+        if (!found) return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -117,21 +147,45 @@ std::string describeParameterValue(int index, float normalised) {
     return text;
 }
 
-int findParameter(const std::string& key, const std::vector<std::string>& names) {
+std::string shellSafeName(const std::string& name) {
+    std::string out;
+    for (char c : name)
+        if (std::isalnum(static_cast<unsigned char>(c))) out += c;
+    return out;
+}
+
+std::vector<std::string> parameterSymbols() {
+    std::vector<std::string> symbols;
+    for (const ParameterRow& row : kParameters) symbols.push_back(row.symbol);
+    return symbols;
+}
+
+int findParameter(const std::string& key, const std::vector<std::string>& names,
+                  const std::vector<std::string>& symbols) {
+    std::string forms = "a number 0 to " + std::to_string(names.size() - 1);
+    if (!symbols.empty()) {
+        forms += ", a symbol (";
+        for (std::size_t i = 0; i < symbols.size(); ++i) forms += (i ? ", " : "") + symbols[i];
+        forms += ")";
+    }
+    forms += " or a name (";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        forms += (i ? ", " : "") + shellSafeName(names[i]);
+    forms += ")";
     if (const auto number = parseInteger(key)) {
         if (*number >= 0 && *number < static_cast<long>(names.size()))
             return static_cast<int>(*number);
-        throw ToolError("unknown parameter " + key + " (parameters are 0 to " +
-                            std::to_string(names.size() - 1) + ")",
-                        ToolError::kUsage);
+        throw ToolError("unknown parameter " + key + " (use " + forms + ")", ToolError::kUsage);
     }
-    const std::string wanted = lower(withoutBlanks(key));
-    std::string known;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (lower(withoutBlanks(names[i])) == wanted) return static_cast<int>(i);
-        known += (i ? ", " : "") + withoutBlanks(names[i]);
-    }
-    throw ToolError("unknown parameter '" + key + "' (known: " + known + ")", ToolError::kUsage);
+    // Names compare by their letters and digits alone: blanks, brackets, hyphens and case
+    // do not count, so that no name needs quoting in a shell.
+    const std::string wanted = lower(shellSafeName(key));
+    for (std::size_t i = 0; i < symbols.size(); ++i)
+        if (!wanted.empty() && lower(shellSafeName(symbols[i])) == wanted)
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (!wanted.empty() && lower(shellSafeName(names[i])) == wanted) return static_cast<int>(i);
+    throw ToolError("unknown parameter '" + key + "' (use " + forms + ")", ToolError::kUsage);
 }
 
 float parseParameterValue(ParameterUnit unit, const std::string& typed,
@@ -151,7 +205,11 @@ float parseParameterValue(ParameterUnit unit, const std::string& typed,
         return static_cast<float>(number * 0.5);
 
     case ParameterUnit::Hertz:
-        if (numeric && suffix.empty()) return normalised(name, typed, number);
+        if (numeric && suffix.empty())
+            return normalised(name, typed, number,
+                              number >= kMinCutoffHz && number <= kMinCutoffHz + kCutoffSpanHz
+                                  ? numberText(number) + "Hz"
+                                  : "");
         if (numeric && (suffix == "hz" || suffix == "khz")) {
             const double hz = suffix == "khz" ? number * 1000.0 : number;
             if (hz < kMinCutoffHz || hz > kMinCutoffHz + kCutoffSpanHz)
@@ -163,7 +221,12 @@ float parseParameterValue(ParameterUnit unit, const std::string& typed,
     case ParameterUnit::Metres: {
         const std::string folded = foldName(text);
         if (folded == "off" || folded == "none" || folded == "nonfc") return 1.0f;
-        if (numeric && suffix.empty()) return normalised(name, typed, number);
+        if (numeric && suffix.empty())
+            return normalised(name, typed, number,
+                              number >= kMinDistanceMetres &&
+                                      number <= kMinDistanceMetres + kDistanceSpanMetres
+                                  ? numberText(number) + "m"
+                                  : "");
         if (numeric && suffix == "m") {
             if (number < kMinDistanceMetres || number > kMinDistanceMetres + kDistanceSpanMetres)
                 outOfRange(name, typed, "0.5m to 8m, 8m meaning off");
@@ -173,16 +236,32 @@ float parseParameterValue(ParameterUnit unit, const std::string& typed,
     }
 
     case ParameterUnit::Layout: {
-        if (numeric && suffix.empty()) return normalised(name, typed, number);
-        const std::string folded = foldName(text);
         std::string known;
-        for (std::size_t slot = 0; slot < layoutNames.size(); ++slot) {
-            if (foldName(layoutNames[slot]) == folded && layoutNames.size() > 1)
-                return static_cast<float>(static_cast<double>(slot) /
-                                          static_cast<double>(layoutNames.size() - 1));
-            known += (slot ? ", " : "") + ("'" + layoutNames[slot] + "'");
+        for (std::size_t slot = 0; slot < layoutNames.size(); ++slot)
+            known += (slot ? ", " : "") + ("'" + trimmed(layoutNames[slot]) + "'");
+        if (numeric && suffix.empty()) return normalised(name, typed, number, "");
+        const auto slotValue = [&layoutNames](std::size_t slot) {
+            return layoutNames.size() > 1
+                       ? static_cast<float>(static_cast<double>(slot) /
+                                            static_cast<double>(layoutNames.size() - 1))
+                       : 0.0f;
+        };
+        const std::string folded = foldName(text);
+        for (std::size_t slot = 0; slot < layoutNames.size(); ++slot)
+            if (foldName(layoutNames[slot]) == folded) return slotValue(slot);
+        // Any words of a name that only one name has: "cube", "octagon with cf".
+        const std::vector<std::string> typedWords = wordsOf(text);
+        std::vector<std::size_t> matches;
+        for (std::size_t slot = 0; slot < layoutNames.size() && !typedWords.empty(); ++slot)
+            if (containsEveryWord(wordsOf(layoutNames[slot]), typedWords)) matches.push_back(slot);
+        if (matches.size() == 1) return slotValue(matches[0]);
+        if (matches.size() > 1) {
+            std::string which;
+            for (std::size_t m = 0; m < matches.size(); ++m)
+                which += (m ? ", " : "") + ("'" + trimmed(layoutNames[matches[m]]) + "'");
+            unreadable(name, typed, "one decoder; it names " + which + ": add a word");
         }
-        unreadable(name, typed, "0 to 1 or a decoder name: " + known);
+        unreadable(name, typed, "0 to 1, a decoder name or a word of one: " + known);
     }
 
     case ParameterUnit::SpatialEq: {
@@ -191,7 +270,8 @@ float parseParameterValue(ParameterUnit unit, const std::string& typed,
         if (folded == "nouself" || folded == "single") return 0.0f;
         if (folded == "kiveq" || folded == "crossover") return 0.5f;
         if (folded == "mavoeq" || folded == "shelf") return 1.0f;
-        unreadable(name, typed, "0 to 1, No-Use LF, Kiv EQ or Mavo EQ");
+        unreadable(name, typed,
+                   "0 to 1, No-Use LF (or single), Kiv EQ (or crossover) or Mavo EQ (or shelf)");
     }
     }
     unreadable(name, typed, "a value");

@@ -22,12 +22,23 @@ enum class ParameterUnit {
 // The unit of parameter 0 to 6 of the decoder plug-ins.
 ParameterUnit unitOfParameter(int index);
 
-// The parameter that key names: its number, or its name with the blanks removed, compared
-// without regard to case. names are the plug-in's parameter names. Throws ToolError.
-int findParameter(const std::string& key, const std::vector<std::string>& names);
+// The parameter that key names: its number, its symbol (as LV2 hosts show it, "cutoff"),
+// or its name, comparing letters and digits only, without regard to case
+// ("EncodedSpeakerDistanceNFC"). names are the plug-in's parameter names, symbols those of
+// the product description (empty when not known). Throws ToolError naming the forms that
+// would work.
+int findParameter(const std::string& key, const std::vector<std::string>& names,
+                  const std::vector<std::string>& symbols = {});
+
+// The decoders' parameter symbols, in parameter order (product/ParameterTable.h).
+std::vector<std::string> parameterSymbols();
+
+// A name with everything but letters and digits removed: "EncodedSpeakerDistanceNFC".
+std::string shellSafeName(const std::string& name);
 
 // The normalised value that text stands for. parameterName appears in error messages;
-// layoutNames are the display names of the decoder slots in slot order (Layout only).
+// layoutNames are the display names of the decoder slots in slot order (Layout only); a
+// layout is named whole or by words that only one name has ("cube", "octagon with cf").
 // Throws ToolError for text that is no value of this unit or lies out of range.
 float parseParameterValue(ParameterUnit unit, const std::string& text,
                           const std::string& parameterName,

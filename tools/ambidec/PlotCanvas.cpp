@@ -46,13 +46,43 @@ void PlotCanvas::line(double x0, double y0, double x1, double y1, const Colour& 
 
 void PlotCanvas::polyline(const std::vector<std::pair<double, double>>& points,
                           const Colour& colour, double width, bool dashed) {
+    polyline(points, colour, width, dashed ? LineStyle::Dashed : LineStyle::Solid);
+}
+
+void PlotCanvas::line(double x0, double y0, double x1, double y1, const Colour& colour,
+                      double width, LineStyle style) {
+    polyline({{x0, y0}, {x1, y1}}, colour, width, style);
+}
+
+void PlotCanvas::polyline(const std::vector<std::pair<double, double>>& points,
+                          const Colour& colour, double width, LineStyle style) {
     if (points.size() < 2) return;
+    // A path left over from text or a marker would be joined to this one by a straight line.
+    cairo_new_path(cr_);
     setColour(cr_, colour);
     cairo_set_line_width(cr_, width);
     cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
-    cairo_set_line_cap(cr_, dashed ? CAIRO_LINE_CAP_BUTT : CAIRO_LINE_CAP_ROUND);
-    const double dash[] = {7.0, 5.0};
-    cairo_set_dash(cr_, dash, dashed ? 2 : 0, 0.0);
+    const double dashed[] = {7.0, 5.0};
+    const double dotted[] = {0.0, 2.2 * width}; // round dots
+    const double dashDot[] = {7.0, 2.2 * width, 0.0, 2.2 * width};
+    switch (style) {
+    case LineStyle::Solid:
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+        cairo_set_dash(cr_, nullptr, 0, 0.0);
+        break;
+    case LineStyle::Dashed:
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
+        cairo_set_dash(cr_, dashed, 2, 0.0);
+        break;
+    case LineStyle::Dotted:
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+        cairo_set_dash(cr_, dotted, 2, 0.0);
+        break;
+    case LineStyle::DashDot:
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+        cairo_set_dash(cr_, dashDot, 4, 0.0);
+        break;
+    }
     cairo_move_to(cr_, points[0].first, points[0].second);
     for (std::size_t i = 1; i < points.size(); ++i)
         cairo_line_to(cr_, points[i].first, points[i].second);

@@ -20,6 +20,10 @@ Colour speakerColour(int index);
 
 enum class Anchor { Left, Centre, Right };
 
+// Solid and dashed: a speaker at or below ear height, in phase and in opposite phase with
+// the total pressure; dotted and dash-dotted: a speaker above, in phase and opposite.
+enum class LineStyle { Solid, Dashed, Dotted, DashDot };
+
 class PlotCanvas {
 public:
     explicit PlotCanvas(cairo_t* cr) : cr_(cr) {}
@@ -31,6 +35,10 @@ public:
               bool dashed = false);
     void polyline(const std::vector<std::pair<double, double>>& points, const Colour& colour,
                   double width, bool dashed = false);
+    void polyline(const std::vector<std::pair<double, double>>& points, const Colour& colour,
+                  double width, LineStyle style);
+    void line(double x0, double y0, double x1, double y1, const Colour& colour, double width,
+              LineStyle style);
     // Text with its baseline at y, placed by anchor; size in pixels.
     void text(double x, double y, const std::string& text, double size, const Colour& colour,
               Anchor anchor = Anchor::Left, bool bold = false);

@@ -190,7 +190,8 @@ std::vector<AppliedSetting> PluginSession::applySettings(const std::vector<std::
         const auto equals = setting.find('=');
         const std::string key = setting.substr(0, equals);
         const std::string text = setting.substr(equals + 1);
-        const int index = findParameter(key, names);
+        const int index = findParameter(
+            key, names, decoderList_.empty() ? std::vector<std::string>{} : parameterSymbols());
         if (decoderList_.empty()) {
             // No decoder (the B-format converter): its values are taken as normalised only.
             applied.push_back(applyNormalised(index, names[index], text));

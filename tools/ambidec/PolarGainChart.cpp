@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/ambidec/PolarGainChart.h"
 
+#include "tools/ambidec/MedianPlane.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -27,6 +29,8 @@ std::string gainText(double value) {
 
 void drawMarker(PlotCanvas& canvas, double x, double y, double elevationDeg, int number) {
     cairo_t* cr = canvas.cairo();
+    // The text before leaves a current point: the marker's outline must not start there.
+    cairo_new_path(cr);
     const Colour colour = speakerColour(number);
     constexpr double r = 11.0;
     if (elevationDeg > 1.0) {
@@ -48,7 +52,35 @@ void drawMarker(PlotCanvas& canvas, double x, double y, double elevationDeg, int
     cairo_set_line_width(cr, 1.5);
     cairo_stroke(cr);
     const double shift = elevationDeg > 1.0 ? 2.5 : (elevationDeg < -1.0 ? -2.5 : 0.0);
-    canvas.centredText(x, y + shift, std::to_string(number), 11, kPaper, true);
+    canvas.centredText(x, y + shift, std::to_string(number + 1), 11, kPaper, true);
+}
+
+// Where the chart draws a source angle: azimuth, or the side view's angle turned so that
+// the front is to the right.
+double drawnAngle(const PolarGainData& data, double angleDeg) {
+    return data.sideView ? angleDeg - 90.0 : angleDeg;
+}
+
+std::string spokeLabel(const PolarGainData& data, int deg) {
+    if (!data.sideView) {
+        const int shown = deg > 180 ? deg - 360 : deg;
+        return std::to_string(shown) + "\u00B0" + (deg == 0 ? " front" : "");
+    }
+    switch (deg) {
+    case 0:
+        return "front";
+    case 90:
+        return "up";
+    case 180:
+        return "back";
+    case 270:
+        return "down";
+    default:
+        break;
+    }
+    // The elevation at that angle.
+    const int elevation = deg < 90 ? deg : (deg < 270 ? 180 - deg : deg - 360);
+    return std::to_string(elevation) + "\u00B0";
 }
 
 } // namespace
@@ -80,27 +112,47 @@ void drawPolarGainChart(PlotCanvas& canvas, double x, double y, double size,
         cairo_stroke(cr);
     }
     for (int deg = 0; deg < 360; deg += 30) {
-        const auto [ex, ey] = pointAt(cx, cy, radius, deg);
+        const auto [ex, ey] = pointAt(cx, cy, radius, drawnAngle(data, deg));
         canvas.line(cx, cy, ex, ey, kGrid, 1.0);
-        const int shown = deg > 180 ? deg - 360 : deg;
-        const auto [lx, ly] = pointAt(cx, cy, radius + 62, deg);
-        canvas.centredText(lx, ly, std::to_string(shown) + "\u00B0" + (deg == 0 ? " front" : ""),
-                           13, deg == 0 ? kInk : kMutedInk, deg == 0);
+        const auto [lx, ly] = pointAt(cx, cy, radius + 62, drawnAngle(data, deg));
+        canvas.centredText(lx, ly, spokeLabel(data, deg), 13, deg == 0 ? kInk : kMutedInk,
+                           deg == 0);
     }
 
     // One curve per speaker, split into in-phase (solid) and opposite-phase (dashed) runs.
     const auto& azimuths = *data.azimuthsDeg;
     const auto& gains = *data.gains;
     const std::size_t speakers = data.layout->speakers.size();
-    // Speakers above ear height are drawn last and thinner: at ear height a speaker above and
+    // Speakers above ear height are drawn last and dotted: at ear height a speaker above and
     // the one below it at the same azimuth have the same gain, and both must stay visible.
     std::vector<std::size_t> order;
     for (std::size_t s = 0; s < speakers; ++s)
         if (data.layout->speakers[s].elevationDeg <= 1.0) order.push_back(s);
     for (std::size_t s = 0; s < speakers; ++s)
         if (data.layout->speakers[s].elevationDeg > 1.0) order.push_back(s);
+    // In the median plane a speaker on the right has the same gain as its mirror image on the
+    // left: only the left one's curve is drawn, and the chart says so.
+    const auto mirrored = [&data](std::size_t s) {
+        const SpeakerDirection& d = data.layout->speakers[s];
+        if (!data.sideView || std::sin(d.azimuthDeg * kPi / 180.0) > -1e-6) return false;
+        for (const SpeakerDirection& other : data.layout->speakers)
+            if (std::fabs(std::remainder(other.azimuthDeg + d.azimuthDeg, 360.0)) < 1e-6 &&
+                std::fabs(other.elevationDeg - d.elevationDeg) < 1e-6)
+                return true;
+        return false;
+    };
+    bool anyMirrored = false;
     for (std::size_t s : order) {
-        const double width = data.layout->speakers[s].elevationDeg > 1.0 ? 1.4 : 2.6;
+        if (mirrored(s)) {
+            anyMirrored = true;
+            continue;
+        }
+        const bool above = data.layout->speakers[s].elevationDeg > 1.0;
+        const double width = above ? 2.4 : 2.6;
+        const auto style = [above](bool opposite) {
+            return above ? (opposite ? LineStyle::DashDot : LineStyle::Dotted)
+                         : (opposite ? LineStyle::Dashed : LineStyle::Solid);
+        };
         std::vector<std::pair<double, double>> run;
         bool runNegative = false;
         for (std::size_t k = 0; k <= azimuths.size(); ++k) {
@@ -113,32 +165,44 @@ void drawPolarGainChart(PlotCanvas& canvas, double x, double y, double size,
             const bool negative = relative < 0.0 && std::abs(g) > 1e-6;
             const double az = k == azimuths.size() ? azimuths[0] + 360.0 : azimuths[i];
             const double r = std::min(1.0, std::abs(g) / data.fullScale) * radius;
-            const auto point = pointAt(cx, cy, r, az);
+            const auto point = pointAt(cx, cy, r, drawnAngle(data, az));
             if (!run.empty() && negative != runNegative) {
                 run.push_back(point);
-                canvas.polyline(run, speakerColour(static_cast<int>(s)), width, runNegative);
+                canvas.polyline(run, speakerColour(static_cast<int>(s)), width, style(runNegative));
                 run.clear();
             }
             runNegative = negative;
             run.push_back(point);
         }
-        canvas.polyline(run, speakerColour(static_cast<int>(s)), width, runNegative);
+        canvas.polyline(run, speakerColour(static_cast<int>(s)), width, style(runNegative));
     }
 
     // Ring gains on top of the curves, on a light patch so that they stay readable.
     for (int i = 1; i <= rings; ++i) {
-        const auto [lx, ly] = pointAt(cx, cy, radius * i / rings, -15);
+        const auto [lx, ly] = pointAt(cx, cy, radius * i / rings, data.sideView ? 15 : -15);
         const std::string label = gainText(data.fullScale * i / rings);
         const double w = canvas.textWidth(label, 11) + 6;
         canvas.fillRect(lx + 12 - w / 2, ly - 8, w, 16, Colour{1, 1, 1, 0.85});
         canvas.centredText(lx + 12, ly, label, 11, kMutedInk);
     }
 
-    // Speaker markers on the rim; speakers above and below ear height sit a little apart.
+    if (anyMirrored)
+        canvas.text(x + size / 2, y + size + 26,
+                    "speakers on the right (outer markers) follow their mirror images on the left",
+                    12, kMutedInk, Anchor::Centre);
+
+    // Speaker markers on the rim; speakers above and below ear height sit a little apart, and
+    // in the side view those on the right further out than those on the left.
     for (std::size_t s = 0; s < speakers; ++s) {
         const SpeakerDirection& d = data.layout->speakers[s];
-        const double offset = d.elevationDeg < -1.0 ? 40 : 16;
-        const auto [mx, my] = pointAt(cx, cy, radius + offset, d.azimuthDeg);
+        const bool right = std::sin(d.azimuthDeg * kPi / 180.0) < -1e-6;
+        const double offset = data.sideView ? (right ? 40 : 16) : (d.elevationDeg < -1.0 ? 40 : 16);
+        // A speaker straight to the side lies off the median plane in no direction: unmarked.
+        if (data.sideView && std::fabs(std::cos(d.azimuthDeg * kPi / 180.0)) < 1e-6 &&
+            std::fabs(d.elevationDeg) < 1e-6)
+            continue;
+        const double angle = data.sideView ? medianPlaneAngleDeg(d) : d.azimuthDeg;
+        const auto [mx, my] = pointAt(cx, cy, radius + offset, drawnAngle(data, angle));
         drawMarker(canvas, mx, my, d.elevationDeg, static_cast<int>(s));
     }
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Polar chart of every speaker's gain against source azimuth, front at the top and left to
-// the left, as a listener sees the layout from above. Linear amplitude; the stretch of a
-// curve where the speaker plays in opposite phase to the total pressure is dashed. The
-// speakers are marked on the rim with their numbers (circle: ear height, triangles: above
-// or below).
+// the left, as a listener sees the layout from above; or, seen from the left, against the
+// source's angle in the median plane (front to the right, up at the top). Linear amplitude;
+// a speaker above ear height is dotted, the stretch of a curve where the speaker plays in
+// opposite phase to the total pressure is dashed (dash-dotted above). The speakers are
+// marked on the rim with their numbers from 1 (circle: ear height, triangles: above or
+// below); in the side view those on the right sit further out.
 #pragma once
 
 #include "tools/ambidec/PlotCanvas.h"
@@ -16,11 +18,14 @@
 namespace kiv::ambidec {
 
 struct PolarGainData {
-    std::string title;                                           // above the chart
-    const std::vector<double>* azimuthsDeg;                      // source directions
+    std::string title; // above the chart
+    // Source directions: azimuths, or in the side view the angle in the median plane from
+    // the front upwards (0 front, 90 up, 180 behind, 270 down).
+    const std::vector<double>* azimuthsDeg;
     const std::vector<std::vector<std::complex<double>>>* gains; // [azimuth][speaker]
     const SpeakerLayout* layout;
     double fullScale; // gain at the rim
+    bool sideView = false;
 };
 
 // Draws into the square whose top-left corner is (x, y) with side size.

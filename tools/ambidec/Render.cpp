@@ -5,6 +5,7 @@
 #include "tools/ambidec/AtomicOutput.h"
 #include "tools/ambidec/BFormat.h"
 #include "tools/ambidec/LayoutOption.h"
+#include "tools/ambidec/OutputChannels.h"
 #include "tools/ambidec/PluginSession.h"
 #include "tools/ambidec/ProgressBar.h"
 #include "tools/ambidec/SettingsReport.h"
@@ -66,7 +67,7 @@ struct NonFinite {
 std::string fileChannelName(InputFormat format, int channel) {
     static const char* const kFuMa[] = {"W", "X", "Y", "Z"};
     static const char* const kAcn[] = {"ACN 0", "ACN 1", "ACN 2", "ACN 3"};
-    if (channel < 0 || channel > 3) return std::to_string(channel);
+    if (channel < 0 || channel > 3) return std::to_string(channel + 1);
     return format == InputFormat::AmbiX ? kAcn[channel] : kFuMa[channel];
 }
 
@@ -92,12 +93,27 @@ void renderCommand(const Command& command, std::ostream& report) {
     if (command.program) plugin.selectProgram(*command.program);
     if (command.layout) loadLayout(plugin, *command.layout);
     const auto applied = plugin.applySettings(command.settings);
-    if (command.layout) outputs = layoutOutputCount(plugin, *command.layout);
+    if (command.layout && !command.allOutputs) outputs = layoutOutputCount(plugin, *command.layout);
 
-    checkOutputSize(command.output, format, outputs, reader.frames());
+    // The layout's speakers only (a square decode is four channels), in the order and with
+    // the positions the output format can state.
+    std::vector<OutputSpeaker> speakers;
+    std::string layoutName = plugin.name();
+    if (!plugin.decoderList().empty()) {
+        const int decoder = plugin.activeDecoder();
+        speakers = speakersOf(decoder);
+        if (const auto layout = speakerLayoutOf(decoder))
+            layoutName = "the layout \"" + layout->description + "\"";
+    }
+    const FileChannels file =
+        fileChannelsFor(speakers, outputs, command.allOutputs, format, command.output, layoutName);
+    const int channels = static_cast<int>(file.outputs.size());
+
+    checkOutputSize(command.output, format, channels, reader.frames());
     checkOutputPlace(command.output, format);
     AtomicOutput output(command.output, command.force);
-    SoundFileWriter writer(output.fd(), command.output, format, outputs, reader.sampleRate());
+    SoundFileWriter writer(output.fd(), command.output, format, channels, reader.sampleRate(),
+                           file.sndfileMap);
 
     // The program in use now: a plug-in whose program follows its parameters (the B-format
     // converter) may have changed it with a setting.
@@ -111,14 +127,14 @@ void renderCommand(const Command& command, std::ostream& report) {
     plugin.start(static_cast<float>(reader.sampleRate()), block);
 
     std::vector<float> fileBlock(static_cast<std::size_t>(block) * fileChannels);
-    std::vector<float> outBlock(static_cast<std::size_t>(block) * outputs);
+    std::vector<float> outBlock(static_cast<std::size_t>(block) * channels);
     std::vector<std::vector<float>> in(inputs, std::vector<float>(block));
     std::vector<std::vector<float>> out(channelsRun, std::vector<float>(block));
     std::vector<float*> inPointers, outPointers;
     for (auto& channel : in) inPointers.push_back(channel.data());
     for (auto& channel : out) outPointers.push_back(channel.data());
-    std::vector<float> peak(outputs, 0.0f);
-    std::vector<long long> clipped(outputs, 0);
+    std::vector<float> peak(channels, 0.0f);
+    std::vector<long long> clipped(channels, 0);
     const bool clips = clipsAtFullScale(format);
     NonFinite badInput, badOutput;
 
@@ -133,16 +149,16 @@ void renderCommand(const Command& command, std::ostream& report) {
                             inPointers.data(), inputs);
         plugin.instance().processReplacing(inPointers.data(), outPointers.data(),
                                            static_cast<VstInt32>(got));
-        for (int c = 0; c < outputs; ++c)
+        for (int c = 0; c < channels; ++c)
             for (sf_count_t i = 0; i < got; ++i) {
-                const float sample = out[c][i];
-                outBlock[i * outputs + c] = sample;
+                const float sample = out[file.outputs[c]][i];
+                outBlock[i * channels + c] = sample;
                 const float size = std::fabs(sample);
                 if (!std::isfinite(sample)) continue;
                 peak[c] = std::max(peak[c], size);
                 if (clips && size > 1.0f) ++clipped[c];
             }
-        badOutput.check(outBlock.data(), got, outputs, frames);
+        badOutput.check(outBlock.data(), got, channels, frames);
         writer.write(outBlock.data(), got);
         frames += got;
         progress.update(frames);
@@ -164,12 +180,15 @@ void renderCommand(const Command& command, std::ostream& report) {
                         "infinity)" +
                         (inputProblem.empty() ? "" : ", from " + inputProblem));
     writer.close();
+    const int major = format & SF_FORMAT_TYPEMASK;
+    if (major == SF_FORMAT_WAV || major == SF_FORMAT_RF64)
+        writeWaveChannelMask(output.fd(), command.output, file.waveMask);
     output.commit();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 
     const double duration = static_cast<double>(frames) / rate;
-    report << "wrote " << command.output << ": " << counted(outputs, "channel") << ", "
+    report << "wrote " << command.output << ": " << counted(channels, "channel") << ", "
            << formatted("%.3f", duration) << " s (" << counted(frames, "frame") << " at "
            << reader.sampleRate() << " Hz), blocks of " << block << "\n";
     const std::string promised = reader.promisedButMissing();
@@ -184,16 +203,20 @@ void renderCommand(const Command& command, std::ostream& report) {
         std::cerr << "ambidec: warning: " << command.input << ": " << inputProblem << "\n";
     }
     const auto labels = plugin.outputLabels();
-    report << "  output  label               peak" << (clips ? "                 clipped" : "")
-           << "\n";
+    report << "  channel positions: " << positionsText(file) << "\n";
+    report << "  channel  output  label               position  peak"
+           << (clips ? "                 clipped" : "") << "\n";
     long long totalClipped = 0;
     int clippedOutputs = 0;
-    for (int c = 0; c < outputs; ++c) {
+    for (int c = 0; c < channels; ++c) {
         const std::string level =
             peak[c] > 0.0f ? formatted("%7.2f dBFS", 20.0 * std::log10(peak[c])) : "   silent";
+        const auto& position = file.positions[static_cast<std::size_t>(c)];
         char line[200];
-        std::snprintf(line, sizeof line, "  %-6d  %-18s  %s  (%.6f)", c, labels[c].c_str(),
-                      level.c_str(), static_cast<double>(peak[c]));
+        std::snprintf(line, sizeof line, "  %-7d  %-6d  %-18s  %-8s  %s  (%.6f)", c + 1,
+                      file.outputs[c] + 1, labels[file.outputs[c]].c_str(),
+                      position ? positionName(*position) : "none", level.c_str(),
+                      static_cast<double>(peak[c]));
         report << line;
         if (clips) report << "  " << clipped[c];
         report << "\n";
@@ -203,7 +226,7 @@ void renderCommand(const Command& command, std::ostream& report) {
     if (totalClipped > 0)
         std::cerr << "ambidec: warning: " << command.output << ": "
                   << counted(totalClipped, "sample") << " clipped at 0 dBFS on "
-                  << counted(clippedOutputs, "output")
+                  << counted(clippedOutputs, "channel")
                   << " (integer format); write .wav, .w64 or .caf (32-bit float) to keep them\n";
     report << "time taken " << formatted("%.3f", seconds) << " s, "
            << (seconds > 0.0 ? formatted("%.1f", duration / seconds) : std::string("inf"))

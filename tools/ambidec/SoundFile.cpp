@@ -5,6 +5,7 @@
 #include "tools/ambidec/ToolError.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -110,6 +111,19 @@ std::string counted(long long count, const char* singular) {
 }
 
 SoundFileReader::SoundFileReader(const std::string& path) : path_(path) {
+    if (path == "-") {
+        // Standard input: libsndfile reads WAV, AIFF, FLAC and others from a pipe.
+        path_ = "standard input";
+        file_ = sf_open_fd(STDIN_FILENO, SFM_READ, &info_, SF_FALSE);
+        if (!file_) throw ToolError("standard input: cannot be read: " + openFailure());
+        if (info_.channels < 1 || info_.samplerate < 1) {
+            sf_close(file_);
+            file_ = nullptr;
+            throw ToolError(
+                "standard input: cannot be read: its header gives no channels or no sample rate");
+        }
+        return;
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         throw ToolError(path + ": cannot be read: " + std::strerror(errno));
@@ -241,7 +255,7 @@ void checkOutputPlace(const std::string& path, int format) {
 }
 
 SoundFileWriter::SoundFileWriter(int fd, const std::string& path, int format, int channels,
-                                 int sampleRate)
+                                 int sampleRate, const std::vector<int>& channelMap)
     : path_(path), format_(format), channels_(channels) {
     SF_INFO info{};
     info.channels = channels;
@@ -265,6 +279,9 @@ SoundFileWriter::SoundFileWriter(int fd, const std::string& path, int format, in
         file_ = nullptr;
         throw ToolError(path + ": cannot be written: RF64 cannot fall back to WAV");
     }
+    if (!channelMap.empty() && static_cast<int>(channelMap.size()) == channels)
+        sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(channelMap.data()),
+                   static_cast<int>(channelMap.size() * sizeof(int)));
     // Integer formats clip instead of wrapping round.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kiv::ambidec {
 
@@ -16,7 +17,8 @@ std::string counted(long long count, const char* singular);
 
 class SoundFileReader {
 public:
-    // Throws ToolError "<path>: cannot be read: <why>", the why in plain words.
+    // Throws ToolError "<path>: cannot be read: <why>", the why in plain words. "-" is
+    // standard input.
     explicit SoundFileReader(const std::string& path);
     ~SoundFileReader();
     SoundFileReader(const SoundFileReader&) = delete;
@@ -59,10 +61,13 @@ void checkOutputPlace(const std::string& path, int format);
 
 class SoundFileWriter {
 public:
-    // Writes into the open descriptor fd (which stays open); path is for messages. A WAV
+    // Writes into the open descriptor fd (which stays open); path is for messages.
+    // channelMap (SF_CHANNEL_MAP_*, one per channel, or empty) names the channels' positions
+    // where the format takes them from libsndfile (CAF, AIFF). A WAV
     // file is written as RF64 that falls back to plain WAV while it stays below 4 GiB, so
     // readers see all of a long one. A FIFO takes only formats that can be streamed.
-    SoundFileWriter(int fd, const std::string& path, int format, int channels, int sampleRate);
+    SoundFileWriter(int fd, const std::string& path, int format, int channels, int sampleRate,
+                    const std::vector<int>& channelMap = {});
     ~SoundFileWriter();
     SoundFileWriter(const SoundFileWriter&) = delete;
     SoundFileWriter& operator=(const SoundFileWriter&) = delete;

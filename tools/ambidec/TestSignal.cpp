@@ -3,6 +3,7 @@
 
 #include "tools/ambidec/AtomicOutput.h"
 #include "tools/ambidec/BFormat.h"
+#include "tools/ambidec/OutputChannels.h"
 #include "tools/ambidec/SoundFile.h"
 
 #include <algorithm>
@@ -77,6 +78,10 @@ void testSignalCommand(const Command& command, std::ostream& report) {
     std::vector<float> block(4096 * static_cast<std::size_t>(settings.channels));
     while (const long n = signal.render(block.data(), 4096)) writer.write(block.data(), n);
     writer.close();
+    // B-format has no speaker positions: channel mask 0, not the quad libsndfile assumes.
+    const int major = format & SF_FORMAT_TYPEMASK;
+    if (major == SF_FORMAT_WAV || major == SF_FORMAT_RF64)
+        writeWaveChannelMask(output.fd(), command.output, 0);
     output.commit();
 
     char line[256];

@@ -31,7 +31,7 @@ int run(int argc, char** argv) {
             std::cout << usageText();
             break;
         case CommandKind::Info:
-            infoCommand(command.bundle, std::cout);
+            infoCommand(command.bundle, command.program, std::cout);
             if (command.layout) printLayout(*command.layout, 48000.0, std::cout);
             break;
         case CommandKind::Render:
