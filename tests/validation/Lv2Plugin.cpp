@@ -17,9 +17,9 @@ namespace kiv::validation {
 std::vector<Lv2BundleUnderTest> lv2BundlesUnderTest() {
     return {
         {"RegularDecoder", KIV_REGULAR_LV2 "/RegularDecoder.so", "urn:kivtone:RegularDecoder", 4, 8,
-         kNumParameters, kNumFactoryPrograms, true},
+         kNumParameters, kNumFactoryPrograms, true, 1},
         {"IrregularDecoder", KIV_IRREGULAR_LV2 "/IrregularDecoder.so",
-         "urn:kivtone:IrregularDecoder", 3, 5, kNumParameters, kNumFactoryPrograms, true},
+         "urn:kivtone:IrregularDecoder", 3, 5, kNumParameters, kNumFactoryPrograms, true, 1},
     };
 }
 
@@ -27,7 +27,7 @@ std::vector<Lv2BundleUnderTest> allLv2BundlesUnderTest() {
     std::vector<Lv2BundleUnderTest> all = lv2BundlesUnderTest();
     all.push_back({"BFormatConverter", KIV_CONVERTER_LV2 "/BFormatConverter.so",
                    kBFormatConverterProduct.uri, kConverterChannels, kConverterChannels,
-                   kConverterParameters, kConverterPrograms, false});
+                   kConverterParameters, kConverterPrograms, false, 0});
     return all;
 }
 
