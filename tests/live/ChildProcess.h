@@ -54,6 +54,13 @@ public:
 
     bool started() const { return pid > 0; }
 
+    // Writes a line to the program's standard input, as typed at its prompt.
+    bool type(const std::string& line) {
+        if (stdinWrite < 0) return false;
+        const std::string text = line + "\n";
+        return write(stdinWrite, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
+
     // True while the process has not ended.
     bool running() {
         if (pid <= 0) return false;
