@@ -103,8 +103,9 @@ std::string layoutPage() {
          "(azimuth left or right of straight ahead, elevation up or down), the VST pin name "
          "that hosts show for that decoder, the LV2 port symbol (fixed, whatever the "
          "decoder) and the number of the speaker in the editor's diagram. An output marked "
-         "silent carries nothing in that decoder. `ambidec render` writes the outputs in this "
-         "order, as channels 1, 2, ...\n\n";
+         "silent carries nothing in that decoder. A file written by `ambidec render` may put "
+         "them in the order its format expects; its summary says which output each channel "
+         "carries.\n\n";
     t += productTables(kRegularDecoderProduct);
     t += productTables(kIrregularDecoderProduct);
     return t;
