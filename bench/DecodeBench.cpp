@@ -4,10 +4,13 @@
 // near-field compensation, at three block sizes; each case also runs the plain
 // reference chain, checks that both give bit-identical output, and reports the
 // ratio. Next to them, the LV2 plug-in's run through its descriptor with the same settings
-// as control values, which should cost the same. `--summary` runs briefly and prints only
-// the table.
+// as control values, which should cost the same. Then the layout decoder's engine on a
+// 7.0.4 rig (11 speakers) and a 24-speaker dome, two bands, distance compensation and
+// near-field compensation per speaker on, in ns per frame and per frame and speaker.
+// `--summary` runs briefly and prints only the tables.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "ReferenceChain.h"
+#include "engine/LayoutDecoderEngine.h"
 #include "host/lv2/Lv2Descriptor.h"
 #include "plugins/ParameterTable.h"
 #include "plugins/ProductDescription.h"
@@ -171,6 +175,68 @@ void runLv2(benchmark::State& state, const Config& c, float seq, bool nf, int bl
         block * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// ---- the layout decoder ----
+
+struct Rig {
+    const char* name;
+    int speakers;
+};
+const Rig kRigs[] = {{"layout 7.0.4", 11}, {"layout dome 24", 24}};
+
+// A plan built by hand: speakers in rings at unequal distances, a sampling decoder at LF
+// and its max-rE weighted form at HF.
+DecoderPlan rigPlan(const Rig& r) {
+    struct Ring {
+        int count;
+        double elevationDegrees, distanceMetres;
+    };
+    const Ring ring704[] = {{7, 0.0, 2.4}, {4, 45.0, 1.8}};
+    const Ring dome[] = {{12, 0.0, 3.0}, {8, 30.0, 2.6}, {4, 60.0, 2.2}};
+    DecoderPlan p;
+    p.numSpeakers = r.speakers;
+    p.twoBand = true;
+    p.crossoverHz = 400.0;
+    p.delayCompensation = true;
+    p.levelCompensation = true;
+    p.nearField = DecoderPlan::NearField::Output;
+    const Ring* rings = r.speakers == 11 ? ring704 : dome;
+    const int ringCount = r.speakers == 11 ? 2 : 3;
+    int s = 0;
+    for (int k = 0; k < ringCount; ++k)
+        for (int i = 0; i < rings[k].count; ++i, ++s) {
+            const double az = 2.0 * 3.141592653589793 * i / rings[k].count;
+            const double el = rings[k].elevationDegrees * 3.141592653589793 / 180.0;
+            const double x = std::cos(az) * std::cos(el), y = std::sin(az) * std::cos(el),
+                         z = std::sin(el);
+            const double w = std::sqrt(2.0) / r.speakers, d = 3.0 / r.speakers;
+            const double lf[4] = {w, d * x, d * y, d * z};
+            for (int j = 0; j < 4; ++j) {
+                p.lf[s][j] = lf[j];
+                p.hf[s][j] = j == 0 ? lf[j] : lf[j] / std::sqrt(3.0);
+            }
+            p.distanceMetres[s] = rings[k].distanceMetres + 0.05 * i;
+        }
+    return p;
+}
+
+void runLayout(benchmark::State& state, const Rig& r, int block) {
+    LayoutDecoderEngine e(32, block);
+    e.setFS(48000.0f);
+    e.setPlan(rigPlan(r));
+    Buffers buf(4, 32, block, 7);
+    for (auto _ : state) {
+        e.processReplacing(buf.inPtr.data(), buf.outPtr.data(), block);
+        benchmark::DoNotOptimize(buf.out[0].data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        block * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+std::string layoutCaseName(const Rig& r, int block) {
+    return std::string(r.name) + "/" + std::to_string(block);
+}
+
 std::string caseName(const Config& c, const Mode& m, bool nf, int block) {
     return std::string(c.name) + "/" + m.name + (nf ? "/nf-on/" : "/nf-off/") +
            std::to_string(block);
@@ -227,6 +293,10 @@ int main(int argc, char** argv) {
                                                  block);
                 }
 
+    for (const Rig& r : kRigs)
+        for (int block : {64, 512})
+            benchmark::RegisterBenchmark(layoutCaseName(r, block).c_str(), runLayout, r, block);
+
     CollectingReporter reporter(summary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -252,6 +322,22 @@ int main(int argc, char** argv) {
                                 identical[name] ? "bit-identical" : "DIFFERENT");
                 }
     std::printf("decoders: %s, %s\n", kConfigs[0].decoder, kConfigs[1].decoder);
+
+    std::printf("\nlayout decoder, two bands, distance and per-speaker near-field compensation "
+                "(target: 1 ns per frame and speaker at 512)\n");
+    std::printf("%-34s %9s %9s\n", "case", "ns/frame", "/speaker");
+    for (const Rig& r : kRigs)
+        for (int block : {64, 512}) {
+            const auto it = reporter.nsPerFrame.find(layoutCaseName(r, block));
+            if (it == reporter.nsPerFrame.end()) continue;
+            std::printf("%-34s %9.3f %9.3f\n", layoutCaseName(r, block).c_str(), it->second,
+                        it->second / r.speakers);
+        }
+    const auto cube =
+        reporter.nsPerFrame.find(caseName(kConfigs[0], kModes[2], true, 512) + "/engine");
+    if (cube != reporter.nsPerFrame.end())
+        std::printf("%-34s %9.3f %9.3f\n", "RegularDecoder cube, shelf, nf, 512", cube->second,
+                    cube->second / kConfigs[0].outputs);
     benchmark::Shutdown();
     return allIdentical ? 0 : 1;
 }

@@ -17,6 +17,7 @@ build=(
     libbenchmark-dev                     # bench/
     fontconfig fonts-dejavu-core fonts-liberation2
     lv2-dev # the LV2 versions of the plug-ins
+    libqhull-dev libeigen3-dev nlohmann-json3-dev # rig/: hulls, linear algebra, JSON layouts
 )
 test=(
     libgtest-dev libgmock-dev
@@ -25,6 +26,7 @@ test=(
     clang libclang-rt-14-dev                # ./test.sh --sanitize, the fuzz run
     liblilv-dev lilv-utils jalv             # the LV2 bundles as a host sees them
     jackd2 libjack-jackd2-dev
+    ambdec # its decoder presets only, read by the rig tests
 )
 ci=(
     clang-format

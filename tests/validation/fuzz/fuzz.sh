@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Fuzzes the dispatcher of both bundles for a bounded time: builds the clang configuration
+# Fuzzes the dispatcher of both bundles, then the layout readers, for a bounded time: builds the clang configuration
 # (everything instrumented for libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
 # in build-fuzz/, replays the saved regression inputs, then fuzzes each bundle.
 #   tests/validation/fuzz/fuzz.sh [SECONDS_PER_BUNDLE]    (default 45)
@@ -15,7 +15,7 @@ here=$root/tests/validation/fuzz
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is missing (scripts/deps.sh test)" >&2; exit 1; }
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DKIV_FUZZ=ON -DKIV_BUILD_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" -j2 --target fuzz_dispatcher kiv_bundles >/dev/null
+cmake --build "$dir" -j2 --target fuzz_dispatcher fuzz_layouts kiv_bundles >/dev/null
 
 # The bundles share the fuzz target's sanitizer runtime, which must be loaded first
 # (preloaded for the fuzzer alone).
@@ -40,4 +40,23 @@ for bundle in RegularDecoder IrregularDecoder; do
     }
     grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$dir/$bundle.log" | sed "s/^/  /"
 done
+# The layout readers: seeded with Debian's presets where they are installed (the first byte of
+# an input picks the format: 0 .ambdec, 1 IEM JSON, 2 speaker list).
+corpus=$dir/corpus/layouts
+mkdir -p "$corpus"
+for preset in /usr/share/ambdec/presets/*.ambdec; do
+    [ -f "$preset" ] || continue
+    { printf '\000'; cat "$preset"; } >"$corpus/seed-$(basename "$preset")"
+done
+printf '\002name seed\nL 30 0 2\nR -30 0 2\nS 180 0 1.5\n' >"$corpus/seed-list"
+printf '\001{"LoudspeakerLayout": {"Loudspeakers": [{"Azimuth": 30, "Elevation": 0, "Radius": 1, "IsImaginary": false, "Channel": 1, "Gain": 1}, {"Azimuth": -30, "Elevation": 0, "Radius": 1, "IsImaginary": false, "Channel": 2, "Gain": 1}]}}' >"$corpus/seed-json"
+echo "fuzz.sh: layout readers, $seconds s"
+LD_PRELOAD=$runtime "$dir/tests/validation/fuzz/fuzz_layouts" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -malloc_limit_mb=256 -max_len=8192 -print_final_stats=1 \
+    -artifact_prefix="$dir/findings/layouts-" "$corpus" 2>"$dir/layouts.log" || {
+    tail -60 "$dir/layouts.log" >&2
+    echo "fuzz.sh: layout readers: the fuzzer found a fault (input in $dir/findings/)" >&2
+    exit 1
+}
+grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$dir/layouts.log" | sed "s/^/  /"
 echo "fuzz.sh: no finding"
