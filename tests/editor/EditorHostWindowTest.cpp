@@ -43,6 +43,7 @@ protected:
         server = std::make_unique<XvfbServer>();
         ASSERT_FALSE(server->name().empty()) << "Xvfb did not start";
         display = std::make_unique<ScopedDisplayVariable>(server->name());
+        trap = std::make_unique<kiv::test::XErrorTrap>();
         x = XOpenDisplay(server->name().c_str());
         ASSERT_NE(x, nullptr);
         int event = 0, error = 0, major = 0, minor = 0;
@@ -76,6 +77,7 @@ protected:
             XDestroyWindow(x, parent);
             XCloseDisplay(x);
         }
+        trap.reset();
         display.reset();
         server.reset();
     }
@@ -119,7 +121,7 @@ protected:
     }
     // The window's pixels in a rectangle, as 0xRRGGBB values.
     std::vector<std::uint32_t> pixels(int left, int top, int right, int bottom) {
-        return windowPixels(x, parent, left, top, right, bottom);
+        return windowPixels(x, parent, {width, height}, left, top, right, bottom);
     }
     void writeScreenshot(const std::string& path) {
         const std::vector<std::uint32_t> all = pixels(0, 0, width, height);
@@ -138,6 +140,7 @@ protected:
 
     std::unique_ptr<XvfbServer> server;
     std::unique_ptr<ScopedDisplayVariable> display;
+    std::unique_ptr<kiv::test::XErrorTrap> trap;
     Display* x = nullptr;
     Window parent = 0;
     int width = 0;

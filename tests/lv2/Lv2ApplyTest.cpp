@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "Lv2TestHost.h"
+#include "tests/support/ChildProcess.h"
 
 namespace kiv::lv2test {
 namespace {
@@ -48,11 +50,29 @@ TEST_P(Lv2Apply, DecodesAFileWithTheCatalogueGains) {
     ASSERT_EQ(sf_writef_float(in, interleaved.data(), kFrames), kFrames);
     sf_close(in);
 
-    const std::string command =
-        std::string("LV2_PATH=") + KIV_LV2_ROOT + " " + KIV_LV2APPLY + " -i " + inPath + " -o " +
-        outPath + " -c lf_pattern 1 -c hf_pattern 1 -c spatial_eq 0 -c layout " +
-        std::to_string(slot) + " " + kProductUriPrefix + product.name + " > /dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    kiv::test::ChildOptions lv2apply;
+    lv2apply.argv = {KIV_LV2APPLY,
+                     "-i",
+                     inPath,
+                     "-o",
+                     outPath,
+                     "-c",
+                     "lf_pattern",
+                     "1",
+                     "-c",
+                     "hf_pattern",
+                     "1",
+                     "-c",
+                     "spatial_eq",
+                     "0",
+                     "-c",
+                     "layout",
+                     std::to_string(slot),
+                     std::string(kProductUriPrefix) + product.name};
+    lv2apply.environment = {std::string("LV2_PATH=") + KIV_LV2_ROOT};
+    lv2apply.logPath = dir + "lv2apply-" + product.name + ".log";
+    ASSERT_EQ(kiv::test::runChild(lv2apply, std::chrono::seconds(60)), 0)
+        << "lv2apply failed or did not end; see " << lv2apply.logPath;
 
     SF_INFO outInfo{};
     SNDFILE* out = sf_open(outPath.c_str(), SFM_READ, &outInfo);

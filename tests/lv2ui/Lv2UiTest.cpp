@@ -91,6 +91,7 @@ protected:
         server = std::make_unique<XvfbServer>();
         ASSERT_FALSE(server->name().empty()) << "Xvfb did not start";
         display = std::make_unique<ScopedDisplayVariable>(server->name());
+        trap = std::make_unique<kiv::test::XErrorTrap>();
         x = XOpenDisplay(server->name().c_str());
         ASSERT_NE(x, nullptr);
         int event = 0, error = 0, major = 0, minor = 0;
@@ -121,6 +122,7 @@ protected:
             if (parent) XDestroyWindow(x, parent);
             XCloseDisplay(x);
         }
+        trap.reset();
         display.reset();
         server.reset();
     }
@@ -189,7 +191,7 @@ protected:
     }
     // The window's pixels in a rectangle, as 0xRRGGBB values.
     std::vector<std::uint32_t> pixels(int left, int top, int right, int bottom) {
-        return windowPixels(x, parent, left, top, right, bottom);
+        return windowPixels(x, parent, {kWidth, kHeight}, left, top, right, bottom);
     }
     std::vector<std::uint32_t> window() { return pixels(0, 0, kWidth, kHeight); }
     // The VST bundle's editor drawn in memory for a program, as 0xRRGGBB values.
@@ -257,6 +259,7 @@ protected:
 
     std::unique_ptr<XvfbServer> server;
     std::unique_ptr<ScopedDisplayVariable> display;
+    std::unique_ptr<kiv::test::XErrorTrap> trap;
     Display* x = nullptr;
     Window parent = 0;
     void* library = nullptr;

@@ -7,20 +7,20 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/ChildProcess.h"
+
 namespace {
 
 std::set<std::string> definedDynamicSymbols(const std::string& so) {
-    const std::string command = std::string(KIV_NM) + " -D --defined-only " + so + " 2>/dev/null";
+    int status = -1;
+    std::istringstream lines(kiv::test::outputOf({KIV_NM, "-D", "--defined-only", so}, status));
     std::set<std::string> names;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return names;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) {
+    for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::string address, type, name;
         if (fields >> address >> type >> name) names.insert(name);
     }
-    EXPECT_EQ(pclose(pipe), 0) << command;
+    EXPECT_EQ(status, 0) << KIV_NM << " -D --defined-only " << so;
     return names;
 }
 

@@ -6,19 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "PluginBundles.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
-
-std::string shellQuote(const std::string& s) {
-    std::string quoted = "'";
-    for (char c : s) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 // The text of every file below directory (the scanner writes one cache file per plug-in).
 std::string filesBelow(const std::string& directory) {
@@ -59,17 +57,14 @@ TEST_P(ArdourScanner, ScansCleanly) {
     const std::string home = scratch;
     const std::string cache = home + "/cache";
     // The scanner's cache goes into a directory of our own; a scan that hangs is a failure.
-    const std::string command = "HOME=" + shellQuote(home) +
-                                " XDG_CACHE_HOME=" + shellQuote(cache) +
-                                " LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 60 " +
-                                KIV_ARDOUR_SCANNER + " -f " + shellQuote(b.so) + " </dev/null 2>&1";
-
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char line[1024];
-    while (std::fgets(line, sizeof line, pipe)) output += line;
-    const int status = pclose(pipe);
+    kiv::test::ChildOptions scan;
+    scan.argv = {KIV_ARDOUR_SCANNER, "-f", b.so};
+    scan.environment = {"HOME=" + home, "XDG_CACHE_HOME=" + cache,
+                        "LD_LIBRARY_PATH=/usr/lib/ardour7"};
+    scan.logPath = home + "/scan.log";
+    const int status = kiv::test::runChild(scan, std::chrono::seconds(60));
+    std::ifstream log(scan.logPath);
+    const std::string output{std::istreambuf_iterator<char>(log), {}};
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("Found Plugin"), std::string::npos) << output;
 
@@ -83,7 +78,8 @@ TEST_P(ArdourScanner, ScansCleanly) {
           std::string("can_process_replace=\"1\""), std::string("is_instrument=\"0\"")})
         EXPECT_NE(found.find(expected), std::string::npos) << expected << "\n" << found;
 
-    std::system(("rm -rf " + shellQuote(home)).c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundles, ArdourScanner, ::testing::Values(&kRegular, &kIrregular),

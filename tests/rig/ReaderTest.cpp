@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <string>
@@ -28,7 +29,10 @@ public:
         char pattern[] = "/tmp/kiv-rig-XXXXXX";
         path = mkdtemp(pattern);
     }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
     std::string write(const std::string& name, const std::string& content) const {
         const std::string file = path + "/" + name;
         std::ofstream(file, std::ios::binary) << content;

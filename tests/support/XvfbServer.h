@@ -1,53 +1,49 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A private X server for window tests: Xvfb on a display number it picks itself
 // (-displayfd), so parallel tests never collide; it reports the number once it accepts
-// connections, and is killed when the object goes. Plus the helpers such tests share.
+// connections, and is ended when the object goes (or with the test, however that ends).
+// Its output goes to a log file, kept when the test failed. Plus the helpers such tests share.
 #pragma once
 
+#include "ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
 
-bool onPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    for (std::size_t start = 0; start <= dirs.size();) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string candidate = dirs.substr(start, end - start) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
+inline bool onPath(const char* program) {
+    return !kiv::test::programPath(program).empty();
 }
 
 class XvfbServer {
 public:
-    XvfbServer() {
+    explicit XvfbServer(const std::string& logPath = ::testing::TempDir() + "xvfb-" +
+                                                     std::to_string(getpid()) + ".log")
+        : log(logPath) {
         int fds[2];
-        if (pipe(fds) != 0) return;
-        pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            freopen("/dev/null", "w", stderr);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        if (pipe2(fds, O_CLOEXEC) != 0) return;
+        kiv::test::ChildOptions options;
+        options.argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                        "-screen",   "0",          "640x480x24",
+                        "-nolisten", "tcp",        "-noreset"};
+        options.logPath = log;
+        options.keepFd = fds[1];
+        process = std::make_unique<kiv::test::ChildProcess>(options);
         close(fds[1]);
         std::string number;
         pollfd wait{fds[0], POLLIN, 0};
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (pid > 0 && std::chrono::steady_clock::now() < deadline) {
+        while (process->started() && std::chrono::steady_clock::now() < deadline) {
             if (poll(&wait, 1, 200) <= 0) continue;
             char c = 0;
             if (read(fds[0], &c, 1) != 1) break; // the server ended before it was ready
@@ -60,15 +56,18 @@ public:
         close(fds[0]);
     }
     ~XvfbServer() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
+        process.reset();
+        if (!::testing::Test::HasFailure()) std::remove(log.c_str());
     }
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
     const std::string& name() const { return display; }
+    pid_t pid() const { return process ? process->pid() : -1; }
 
 private:
-    pid_t pid = -1;
+    std::string log;
+    std::unique_ptr<kiv::test::ChildProcess> process;
     std::string display;
 };
 

@@ -15,6 +15,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include "WindowPixels.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -41,6 +43,7 @@ protected:
         server = std::make_unique<XvfbServer>();
         ASSERT_FALSE(server->name().empty()) << "Xvfb did not start";
         displayVariable = std::make_unique<ScopedDisplayVariable>(server->name());
+        trap = std::make_unique<kiv::test::XErrorTrap>();
         host = XOpenDisplay(server->name().c_str());
         ASSERT_NE(host, nullptr);
         int event = 0, error = 0, major = 0, minor = 0;
@@ -55,6 +58,7 @@ protected:
             XDestroyWindow(host, parent);
             XCloseDisplay(host);
         }
+        trap.reset();
         displayVariable.reset();
         server.reset();
     }
@@ -69,12 +73,11 @@ protected:
         }
         return false;
     }
+    // One pixel of the frame's window (200 x 100), as 0xRRGGBB.
     unsigned long pixel(Window window, int x, int y) {
-        XImage* image = XGetImage(host, window, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return ~0ul;
-        const unsigned long value = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return value;
+        const std::vector<std::uint32_t> one =
+            windowPixels(host, window, {200, 100}, x, y, x + 1, y + 1);
+        return one.empty() ? ~0ul : one[0];
     }
     static unsigned long rgb(const CColor& c) {
         return (unsigned long)c.red << 16 | (unsigned long)c.green << 8 | c.blue;
@@ -97,6 +100,7 @@ protected:
 
     std::unique_ptr<XvfbServer> server;
     std::unique_ptr<ScopedDisplayVariable> displayVariable;
+    std::unique_ptr<kiv::test::XErrorTrap> trap;
     Display* host = nullptr;
     Window parent = 0;
 };
@@ -177,14 +181,14 @@ TEST_F(X11Frame, KnobFollowsRealPointerEventsAndTheWindowShowsIt) {
     frame.reset();
     XSync(host, False);
     EXPECT_EQ(childCount(), 0);
-    EXPECT_EQ(XSetErrorHandler(nullptr), testHandler);
+    EXPECT_EQ(XSetErrorHandler(&kiv::test::recordXError), testHandler);
 }
 
 TEST_F(X11Frame, AParentThatDoesNotExistLeavesAFrameInMemoryAndTheHostAlive) {
     XSetErrorHandler(testHandler);
     CFrame frame(CRect(0, 0, 50, 50), reinterpret_cast<void*>(0x3fffff0ul), nullptr);
     EXPECT_FALSE(frame.isWindowed());
-    EXPECT_EQ(XSetErrorHandler(nullptr), testHandler);
+    EXPECT_EQ(XSetErrorHandler(&kiv::test::recordXError), testHandler);
     frame.idle();
 }
 

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -28,7 +29,10 @@ public:
         char pattern[] = "/tmp/ambidec-test-XXXXXX";
         path_ = ::mkdtemp(pattern);
     }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     std::vector<std::string> entries() const {
         std::vector<std::string> names;

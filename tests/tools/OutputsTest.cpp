@@ -3,12 +3,12 @@
 // refused before any audio is written; links are followed, devices and FIFOs written into
 // and never replaced; no way of stopping the program short of SIGKILL leaves a file behind.
 #include "ToolRun.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -23,8 +23,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 using namespace kiv::ambidec::testing;
 
@@ -238,17 +236,11 @@ TEST(AmbidecOutputs, EveryWayOfStoppingLeavesNoFile) {
     int pipeEnds[2];
     ASSERT_EQ(::pipe(pipeEnds), 0);
     ::close(pipeEnds[0]);
-    std::vector<std::string> words{kAmbidec, "render", kRegular, dir / "long.wav", dir / "out.wav"};
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, kAmbidec.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    kiv::test::ChildOptions render;
+    render.argv = {kAmbidec, "render", kRegular, dir / "long.wav", dir / "out.wav"};
+    render.outputFd = pipeEnds[1];
+    const pid_t pid = kiv::test::spawnChild(render).pid;
+    ASSERT_GT(pid, 0);
     ::close(pipeEnds[1]);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ToolRun.h"
 
+#include "tests/support/ChildProcess.h"
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace kiv::ambidec::testing {
 
@@ -28,21 +28,14 @@ std::string slurp(const std::string& path) {
 
 pid_t spawn(const std::vector<std::string>& arguments, const std::string& out,
             const std::string& err, const std::string& cwd = "") {
-    std::vector<std::string> words{kAmbidec};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    pid_t pid = -1;
-    if (posix_spawn(&pid, kAmbidec.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + kAmbidec);
-    posix_spawn_file_actions_destroy(&actions);
+    kiv::test::ChildOptions options;
+    options.argv = {kAmbidec};
+    options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
+    options.logPath = out;
+    options.errorPath = err;
+    options.directory = cwd;
+    const pid_t pid = kiv::test::spawnChild(options).pid;
+    if (pid < 0) throw std::runtime_error("cannot start " + kAmbidec);
     return pid;
 }
 
@@ -54,7 +47,8 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
-    std::system(("rm -rf '" + path_ + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 std::vector<std::string> ScratchDir::entries() const {
@@ -86,7 +80,8 @@ ToolResult runAmbidecWith(const std::vector<std::string>& arguments, const std::
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     if (stdoutPath.empty()) result.out = slurp(out);
     result.err = slurp(err);
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
     return result;
 }
 

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/validation/HostWindow.h"
 
+#include <gtest/gtest.h>
+
+#include "tests/support/XErrorTrap.h"
+
 #include <X11/Xlib.h>
 
 namespace kiv::validation {
 
-HostWindow::HostWindow(int width, int height) {
+HostWindow::HostWindow(int width, int height) : trap_(std::make_unique<test::XErrorTrap>()) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) return;
     display_ = display;

@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The parent window a host hands an editor on effEditOpen: a plain top-level X window of
 // the editor's size on a display connection of our own, or none when no X server can be
-// reached (the editor then draws offscreen). Create, use and destroy it on one thread.
+// reached (the editor then draws offscreen). An X error on the way fails the test. Create,
+// use and destroy it on one thread.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+namespace kiv::test {
+class XErrorTrap;
+}
 
 namespace kiv::validation {
 
@@ -21,7 +27,8 @@ public:
     void pump();
 
 private:
-    void* display_ = nullptr; // Display*
+    std::unique_ptr<test::XErrorTrap> trap_; // an X error fails the test, never ends it
+    void* display_ = nullptr;                // Display*
     std::uintptr_t window_ = 0;
 };
 
