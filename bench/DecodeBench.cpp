@@ -21,8 +21,8 @@
 #include "ReferenceChain.h"
 #include "engine/LayoutDecoderEngine.h"
 #include "host/lv2/Lv2Descriptor.h"
-#include "plugins/ParameterTable.h"
-#include "plugins/ProductDescription.h"
+#include "product/ParameterTable.h"
+#include "product/ProductDescription.h"
 
 namespace {
 
@@ -134,8 +134,10 @@ LV2_Handle instantiateIrregular(const LV2_Descriptor*, double rate, const char*,
 }
 
 void runLv2(benchmark::State& state, const Config& c, float seq, bool nf, int block) {
+    const bool regular = c.inputs == 4;
     const LV2_Descriptor d = kiv::lv2::decoderDescriptor(
-        "urn:kivtone:bench", c.inputs == 4 ? instantiateRegular : instantiateIrregular);
+        (regular ? kRegularDecoderProduct : kIrregularDecoderProduct).uri,
+        regular ? instantiateRegular : instantiateIrregular);
     const LV2_Feature* const features[] = {nullptr};
     LV2_Handle h = d.instantiate(&d, 48000.0, "", features);
     if (h == nullptr) {

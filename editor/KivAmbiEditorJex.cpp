@@ -5,7 +5,7 @@
 #include "editor/KivAnimKnob.h"
 #include "editor/KivSpeakerDiagram.h"
 #include "host/AudioEffect.h"
-#include "plugins/DecList.h"
+#include "product/DecList.h"
 #include "toolkit/CBitmap.h"
 #include "toolkit/CFontDesc.h"
 #include "toolkit/CFrame.h"

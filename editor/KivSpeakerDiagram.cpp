@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/KivSpeakerDiagram.h"
 
-#include "plugins/DecList.h"
+#include "product/DecList.h"
 #include "toolkit/CDrawContext.h"
 #include "toolkit/CFontDesc.h"
 

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "engine/DecShape.h"
-#include "plugins/SpeakerLayout.h"
+#include "product/SpeakerLayout.h"
 #include "toolkit/CView.h"
 
 #include <vector>

@@ -8,7 +8,7 @@
 #include "host/HostText.h"
 #include "host/VstOpcodes.h"
 #include "plugins/KivDecoderShell.h"
-#include "plugins/NormalisedValue.h"
+#include "product/NormalisedValue.h"
 
 // Editor is the bundle's editor window class (KivAmbiEditorJex).
 template <class Effect, class Editor> class KivAmbiDecEdit : public Effect {

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "host/HostText.h"
-#include "plugins/NormalisedValue.h"
-#include "plugins/OutputPinNames.h"
+#include "product/NormalisedValue.h"
+#include "product/OutputPinNames.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "engine/KivAmbisonicDecoder.h"
 #include "host/AudioEffectX.h"
 #include "plugins/DecProgram.h"
-#include "plugins/ParameterTable.h"
-#include "plugins/ProductDescription.h"
+#include "product/ParameterTable.h"
+#include "product/ProductDescription.h"
 
 template <typename Value> class KivDecoderShell : public AudioEffectX {
 public:

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The editor window of each bundle as an LV2 X11 UI: <Name>.lv2/<Name>_ui.so, the toolkit,
-# the pictures compiled in and the LV2 UI glue, exporting only lv2ui_descriptor.
-add_subdirectory(${PROJECT_SOURCE_DIR}/host/lv2ui ${PROJECT_BINARY_DIR}/host/lv2ui)
+# the pictures compiled in and the LV2 UI glue (editor/lv2ui/), exporting only
+# lv2ui_descriptor.
 
 # kiv_lv2ui_module(<Name> <resources library> <background picture> <sources>...)
 function(kiv_lv2ui_module name resources background)

@@ -24,6 +24,16 @@ echo "== Test signals"
 
 # A file name from a program name: "3D Cube" -> 3d-cube.
 slug() { tr 'A-Z' 'a-z' <<<"$1" | sed -e 's/[^a-z0-9]\{1,\}/-/g' -e 's/^-//' -e 's/-$//'; }
+# The full factory name of program $2 of plug-in $1, as its LV2 bundle labels the preset
+# (the host shows only 23 characters); empty without the LV2 bundle.
+factory_name() {
+    local manifest="$build/lv2/$1.lv2/manifest.ttl"
+    [ -f "$manifest" ] || return 0
+    awk -v want=":preset:$2>" '
+        index($0, want) && index($0, "<") == 1 { found = 1; next }
+        found && /^[[:space:]]*rdfs:label "/ { sub(/^[^"]*"/, ""); sub(/" *;?[[:space:]]*$/, ""); print; exit }
+        /^$/ { found = 0 }' "$manifest"
+}
 
 for plugin in RegularDecoder IrregularDecoder; do
     bundle="$bundles/$plugin.vst"
@@ -34,7 +44,8 @@ for plugin in RegularDecoder IrregularDecoder; do
     for entry in "${programs[@]}"; do
         number=${entry%%$'\t'*}
         name=${entry#*$'\t'}
-        base="$out/$plugin-$number-$(slug "$name")"
+        full=$(factory_name "$plugin" "$number")
+        base="$out/$plugin-$number-$(slug "${full:-$name}")"
         if [ "$plugin" = IrregularDecoder ]; then
             input="$out/circle-wxy.wav"
         elif [[ "$name" == 3D* ]]; then
@@ -45,7 +56,7 @@ for plugin in RegularDecoder IrregularDecoder; do
         quiet "$ambidec" render "$bundle" "$input" "$base.wav" --program "$number"
         quiet "$ambidec" plot "$bundle" "$base.png" --program "$number"
         quiet "$ambidec" snapshot "$bundle" "$base-editor.png" --program "$number"
-        echo "  program $number \"$name\": rendered $(basename "$input"), plotted, editor drawn"
+        echo "  program $number \"${full:-$name}\": rendered $(basename "$input"), plotted, editor drawn"
     done
 done
 
@@ -58,7 +69,7 @@ echo "== Written under $out/"
     *.wav) what="speaker feeds" ;;
     *) what="" ;;
     esac
-    printf '  %-52s %8s  %s\n' "$f" "$(du -h "$f" | cut -f1)" "$what"
+    printf '  %-56s %8s  %s\n' "$f" "$(du -h "$f" | cut -f1)" "$what"
 done)
 echo "Listen to a render's channels on the speakers its pin labels name (ambidec info);"
 echo "open the .png files to see each decoder."

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "host/lv2/BlockLength.h"
-#include "plugins/NormalisedValue.h"
+#include "product/NormalisedValue.h"
 
 namespace kiv::lv2 {
 

@@ -13,8 +13,8 @@
 #include <memory>
 
 #include "engine/KivAmbisonicDecoder.h"
-#include "plugins/ParameterTable.h"
-#include "plugins/ProductDescription.h"
+#include "product/ParameterTable.h"
+#include "product/ProductDescription.h"
 
 #include <lv2/core/lv2.h>
 

@@ -5,14 +5,14 @@
 
 #include <lv2/core/lv2.h>
 
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 
 namespace kiv::lv2 {
 
 using InstantiateFunction = LV2_Handle (*)(const LV2_Descriptor*, double rate, const char* bundle,
                                            const LV2_Feature* const* features);
 
-// A descriptor with the shared callbacks; uri must outlive it (a string literal).
+// A descriptor with the shared callbacks; uri must outlive it (the product's URI).
 LV2_Descriptor decoderDescriptor(const char* uri, InstantiateFunction instantiate);
 
 // What a bundle's instantiate calls: a new Lv2Decoder of the product, or null.

@@ -11,9 +11,9 @@
 #include <new>
 
 #include "engine/BFormatConversion.h"
-#include "plugins/NormalisedValue.h"
-#include "plugins/converter/ConverterLv2Ports.h"
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterLv2Ports.h"
+#include "product/ConverterProduct.h"
+#include "product/NormalisedValue.h"
 
 namespace {
 

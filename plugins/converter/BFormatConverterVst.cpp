@@ -13,8 +13,8 @@
 #include "engine/BFormatConversion.h"
 #include "host/AudioEffectX.h"
 #include "host/HostText.h"
-#include "plugins/NormalisedValue.h"
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterProduct.h"
+#include "product/NormalisedValue.h"
 
 namespace {
 

@@ -10,7 +10,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
 }
 
 const LV2_Descriptor kDescriptor =
-    kiv::lv2::decoderDescriptor("urn:kivtone:IrregularDecoder", instantiate);
+    kiv::lv2::decoderDescriptor(kIrregularDecoderProduct.uri, instantiate);
 
 } // namespace
 

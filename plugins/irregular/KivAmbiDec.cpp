@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugins/irregular/KivAmbiDec.h"
 
-#include "plugins/irregular/IrregularDecList.h"
+#include "product/IrregularDecList.h"
 
 // The bundle's decoder list, for hosts and tools that read it from the binary.
 extern "C" __attribute__((visibility("default"))) const DecShape DecList[kDecListSize] = {

@@ -10,7 +10,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
 }
 
 const LV2_Descriptor kDescriptor =
-    kiv::lv2::decoderDescriptor("urn:kivtone:RegularDecoder", instantiate);
+    kiv::lv2::decoderDescriptor(kRegularDecoderProduct.uri, instantiate);
 
 } // namespace
 

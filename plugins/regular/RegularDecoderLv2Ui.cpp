@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // RegularDecoder's editor window as an LV2 UI.
 #include "editor/KivAmbiEditorJex.h"
-#include "host/lv2ui/Lv2UiGlue.h"
+#include "editor/lv2ui/Lv2UiGlue.h"
 #include "plugins/KivAmbiDecEdit.h"
-#include "plugins/ProductDescription.h"
 #include "plugins/regular/KivAmbiDec_1o_GUI.h"
+#include "product/ProductDescription.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     return kiv::lv2ui::instantiateUi(kFace, pluginUri, write, controller, widget, features);
 }
 
-const LV2UI_Descriptor kDescriptor = {"urn:kivtone:RegularDecoder:ui", &instantiate,
+const LV2UI_Descriptor kDescriptor = {kRegularDecoderProduct.uiUri, &instantiate,
                                       &kiv::lv2ui::cleanupUi, &kiv::lv2ui::portEvent,
                                       &kiv::lv2ui::extensionData};
 

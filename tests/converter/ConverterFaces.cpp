@@ -5,8 +5,8 @@
 #include <map>
 #include <stdexcept>
 
-#include "plugins/converter/ConverterLv2Ports.h"
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterLv2Ports.h"
+#include "product/ConverterProduct.h"
 
 namespace kiv::convertertest {
 

@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterProduct.h"
 #include "tests/converter/ConverterFaces.h"
 
 using namespace kiv::convertertest;

@@ -36,6 +36,17 @@ struct Bundle {
     const char* screenshot;
 };
 
+// "RegularDecoder" for .../RegularDecoder.vst.
+std::string bundleName(const Bundle& bundle) {
+    const std::string path = bundle.path;
+    const std::size_t slash = path.rfind('/') + 1;
+    return path.substr(slash, path.rfind(".vst") - slash);
+}
+
+void PrintTo(const Bundle& bundle, std::ostream* out) {
+    *out << bundleName(bundle);
+}
+
 class EditorInHostWindow : public ::testing::TestWithParam<Bundle> {
 protected:
     void SetUp() override {
@@ -234,14 +245,11 @@ TEST_P(EditorInHostWindow, HostChangesRedrawAndCloseRemovesTheWindow) {
     idleFor(100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bundles, EditorInHostWindow,
-                         ::testing::Values(Bundle{KIV_REGULAR_BUNDLE,
-                                                  KIV_SCREENSHOT_DIR "/RegularDecoder-window.png"},
-                                           Bundle{KIV_IRREGULAR_BUNDLE, KIV_SCREENSHOT_DIR
-                                                  "/IrregularDecoder-window.png"}),
-                         [](const ::testing::TestParamInfo<Bundle>& info) {
-                             return info.index == 0 ? std::string("Regular")
-                                                    : std::string("Irregular");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Bundles, EditorInHostWindow,
+    ::testing::Values(Bundle{KIV_REGULAR_BUNDLE, KIV_SCREENSHOT_DIR "/RegularDecoder-window.png"},
+                      Bundle{KIV_IRREGULAR_BUNDLE,
+                             KIV_SCREENSHOT_DIR "/IrregularDecoder-window.png"}),
+    [](const ::testing::TestParamInfo<Bundle>& info) { return bundleName(info.param); });
 
 } // namespace

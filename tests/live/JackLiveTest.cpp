@@ -21,7 +21,7 @@
 
 #include "LiveJack.h"
 #include "engine/KivAmbisonicDecoder.h"
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 
 namespace {
 
@@ -97,6 +97,10 @@ struct LiveCase {
     const ProductDescription* product;
     int program;
 };
+
+void PrintTo(const LiveCase& c, std::ostream* out) {
+    *out << c.product->name << " program " << c.program;
+}
 
 class LiveDecoder : public ::testing::TestWithParam<LiveCase> {};
 

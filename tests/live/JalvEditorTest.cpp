@@ -7,7 +7,7 @@
 #include "XvfbServer.h"
 
 #include "host/VstOpcodes.h"
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 #include "tools/vsthost/VstHost.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +32,10 @@ struct EditorCase {
     const ProductDescription* product;
     const char* vstBundle;
 };
+
+void PrintTo(const EditorCase& c, std::ostream* out) {
+    *out << c.product->name;
+}
 
 // Every viewable window of the editor's size below root, depth first.
 void findEditorWindows(Display* x, Window window, std::vector<Window>& found) {

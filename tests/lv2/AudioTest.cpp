@@ -57,6 +57,10 @@ struct Setting {
     const char* what;
 };
 
+void PrintTo(const Setting& setting, std::ostream* out) {
+    *out << setting.what;
+}
+
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 

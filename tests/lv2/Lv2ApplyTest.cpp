@@ -22,6 +22,10 @@ struct ApplyCase {
     int layout;
 };
 
+void PrintTo(const ApplyCase& c, std::ostream* out) {
+    *out << c.bundle->product->name << " layout " << c.layout;
+}
+
 class Lv2Apply : public ::testing::TestWithParam<ApplyCase> {};
 
 TEST_P(Lv2Apply, DecodesAFileWithTheCatalogueGains) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../plugins/PluginBundles.h"
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 
 namespace kiv::lv2test {
 
@@ -22,6 +22,10 @@ struct Lv2Case {
     const ProductDescription* product;
     const char* bundleDir;
 };
+// A test's parameter prints as the bundle's name.
+inline void PrintTo(const Lv2Case* bundle, std::ostream* out) {
+    *out << (bundle ? bundle->product->name : "none");
+}
 extern const Lv2Case kRegularLv2;
 extern const Lv2Case kIrregularLv2;
 

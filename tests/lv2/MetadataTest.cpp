@@ -9,6 +9,7 @@
 #include <set>
 
 #include "Lv2TestHost.h"
+#include "product/ConverterProduct.h"
 
 namespace kiv::lv2test {
 namespace {
@@ -250,6 +251,19 @@ TEST_P(Metadata, PresetsAreTheFactoryProgramsAndMapBackExactly) {
                       program.values[k])
                 << kParameters[k].symbol;
     }
+}
+
+// The URIs hosts save in their sessions: made from the product descriptions, and never to
+// change.
+TEST(PublishedUris, AreTheOnesSessionsSaved) {
+    EXPECT_STREQ(kRegularDecoderProduct.uri, "urn:kivtone:RegularDecoder");
+    EXPECT_STREQ(kRegularDecoderProduct.uiUri, "urn:kivtone:RegularDecoder:ui");
+    EXPECT_STREQ(kIrregularDecoderProduct.uri, "urn:kivtone:IrregularDecoder");
+    EXPECT_STREQ(kIrregularDecoderProduct.uiUri, "urn:kivtone:IrregularDecoder:ui");
+    EXPECT_STREQ(kBFormatConverterProduct.uri, "urn:kivtone:BFormatConverter");
+    EXPECT_EQ(presetUri(kIrregularDecoderProduct.uri, 6), "urn:kivtone:IrregularDecoder:preset:6");
+    for (const ProductDescription* product : {&kRegularDecoderProduct, &kIrregularDecoderProduct})
+        EXPECT_NE(World::get().plugin(*product), nullptr) << product->uri;
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundles, Metadata, ::testing::Values(&kRegularLv2, &kIrregularLv2),

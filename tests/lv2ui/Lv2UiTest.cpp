@@ -7,7 +7,7 @@
 #include "XvfbServer.h"
 
 #include "host/VstOpcodes.h"
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 #include "tools/vsthost/VstHost.h"
 
 #include <gtest/gtest.h>
@@ -283,7 +283,8 @@ TEST_P(Lv2UiInHostWindow, DescriptorNamesTheUiAndOffersTheIdleInterface) {
     EXPECT_EQ(dlsym(library, "VSTPluginMain"), nullptr);
     EXPECT_EQ(dlsym(library, "DecList"), nullptr);
     // Another plug-in's URI is not ours.
-    EXPECT_EQ(instantiate({&parentFeature}, "urn:kivtone:Nothing"), nullptr);
+    EXPECT_EQ(instantiate({&parentFeature}, (std::string(kProductUriPrefix) + "Nothing").c_str()),
+              nullptr);
     EXPECT_TRUE(childrenOf(parent).empty());
 }
 

@@ -25,6 +25,10 @@ struct AudioCase {
     int speakers; // driven by that decoder
 };
 
+void PrintTo(const AudioCase& c, std::ostream* out) {
+    *out << c.bundle->name << " slot " << c.slot;
+}
+
 class Audio : public ::testing::TestWithParam<AudioCase> {};
 
 TEST_P(Audio, OutputsAreTheCatalogueMatrixTimesTheInputs) {

@@ -97,6 +97,11 @@ protected:
     std::unique_ptr<kiv::vsthost::PluginInstance> plugin;
 };
 
+// A test's parameter prints as the bundle's name.
+inline void PrintTo(const BundleFacts* bundle, std::ostream* out) {
+    *out << (bundle ? bundle->name : "none");
+}
+
 inline std::string bundleName(const ::testing::TestParamInfo<const BundleFacts*>& info) {
     return info.param->name;
 }

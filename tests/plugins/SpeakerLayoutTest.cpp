@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The speaker layouts of the product description against the output pin labels: output k
 // of every decoder either product offers sits where its label says.
-#include "plugins/SpeakerLayout.h"
-#include "plugins/OutputPinNames.h"
-#include "plugins/ProductDescription.h"
+#include "product/SpeakerLayout.h"
+#include "product/OutputPinNames.h"
+#include "product/ProductDescription.h"
 
 #include <gtest/gtest.h>
 

@@ -8,18 +8,18 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 
-#include "plugins/ProductDescription.h"
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterProduct.h"
+#include "product/ProductDescription.h"
 #include "tools/lv2ttl/PresetValue.h"
 
 namespace kiv::validation {
 
 std::vector<Lv2BundleUnderTest> lv2BundlesUnderTest() {
     return {
-        {"RegularDecoder", KIV_REGULAR_LV2 "/RegularDecoder.so", "urn:kivtone:RegularDecoder", 4, 8,
+        {"RegularDecoder", KIV_REGULAR_LV2 "/RegularDecoder.so", kRegularDecoderProduct.uri, 4, 8,
          kNumParameters, kNumFactoryPrograms, true, 1},
-        {"IrregularDecoder", KIV_IRREGULAR_LV2 "/IrregularDecoder.so",
-         "urn:kivtone:IrregularDecoder", 3, 5, kNumParameters, kNumFactoryPrograms, true, 1},
+        {"IrregularDecoder", KIV_IRREGULAR_LV2 "/IrregularDecoder.so", kIrregularDecoderProduct.uri,
+         3, 5, kNumParameters, kNumFactoryPrograms, true, 1},
     };
 }
 

@@ -8,6 +8,7 @@
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
+#include <ostream>
 
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ struct Lv2BundleUnderTest {
     bool decoder = false;
     int controlOutputs = 0; // output controls after those: the decoders' decoder in use
 };
+
+inline std::ostream& operator<<(std::ostream& os, const Lv2BundleUnderTest& bundle) {
+    return os << bundle.name;
+}
 
 // The two decoders.
 std::vector<Lv2BundleUnderTest> lv2BundlesUnderTest();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/ambidec/ParameterValue.h"
 
-#include "plugins/ParameterTable.h"
+#include "product/ParameterTable.h"
 #include "tools/ambidec/NumberText.h"
 #include "tools/ambidec/ToolError.h"
 

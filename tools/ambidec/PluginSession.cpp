@@ -2,7 +2,7 @@
 #include "tools/ambidec/PluginSession.h"
 
 #include "host/VstOpcodes.h"
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 #include "tools/ambidec/NumberText.h"
 #include "tools/ambidec/ParameterValue.h"
 #include "tools/ambidec/ToolError.h"

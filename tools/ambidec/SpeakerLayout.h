@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The speaker layouts are part of the product description (plugins/SpeakerLayout.h).
+// The speaker layouts are part of the product description (product/SpeakerLayout.h).
 #pragma once
 
-#include "plugins/SpeakerLayout.h"
+#include "product/SpeakerLayout.h"
 
 namespace kiv::ambidec {
 using ::SpeakerDirection;

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "plugins/OutputPinNames.h"
-#include "plugins/SpeakerLayout.h"
+#include "product/OutputPinNames.h"
+#include "product/SpeakerLayout.h"
 
 namespace kiv::layouttable {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 
 namespace kiv::layouttable {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "plugins/OutputPinNames.h"
+#include "product/OutputPinNames.h"
 #include "tools/lv2ttl/PresetValue.h"
 #include "tools/lv2ttl/TurtleText.h"
 
@@ -174,22 +174,18 @@ std::string outputComment(const ProductDescription& product, const Catalogue& ca
 
 } // namespace
 
-std::string pluginUri(const ProductDescription& product) {
-    return std::string(kProductUriPrefix) + product.name;
-}
-
 std::string manifestTtl(const ProductDescription& product) {
-    const std::string uri = "<" + pluginUri(product) + ">";
+    const std::string uri = "<" + std::string(product.uri) + ">";
     std::string t = kPrefixes;
     t += uri + "\n\ta lv2:Plugin ;\n\tlv2:binary <" + product.name + ".so> ;\n";
     t += "\trdfs:seeAlso <" + std::string(product.name) + ".ttl> .\n\n";
     // The editor; its binary is the only one that links the toolkit and the artwork.
-    t += "<" + pluginUri(product) + ":ui>\n\ta ui:X11UI ;\n";
+    t += "<" + std::string(product.uiUri) + ">\n\ta ui:X11UI ;\n";
     t += "\tui:binary <" + std::string(product.name) + "_ui.so> ;\n";
     t += "\tlv2:extensionData ui:idleInterface ;\n\tlv2:requiredFeature ui:idleInterface ;\n";
     t += "\tlv2:optionalFeature ui:parent , ui:touch , ui:resize .\n";
     for (int p = 0; p < kNumFactoryPrograms; ++p) {
-        t += "\n<" + pluginUri(product) + ":preset:" + std::to_string(p) + ">\n";
+        t += "\n<" + presetUri(product.uri, p) + ">\n";
         t += "\ta pset:Preset ;\n\tlv2:appliesTo " + uri + " ;\n";
         t += "\trdfs:label " + quoted(product.programs[p].name) + " ;\n";
         t += "\trdfs:seeAlso <presets.ttl> .\n";
@@ -199,7 +195,7 @@ std::string manifestTtl(const ProductDescription& product) {
 
 std::string pluginTtl(const ProductDescription& product) {
     const Catalogue catalogue(product);
-    const std::string uri = pluginUri(product);
+    const std::string uri = product.uri;
     const bool surround = isFivePointZero(product);
     std::string layouts;
     for (int slot = 0; slot < kDecListSize; ++slot)
@@ -228,7 +224,7 @@ std::string pluginTtl(const ProductDescription& product) {
     t += "\tlv2:optionalFeature lv2:hardRTCapable , opts:options , urid:map , "
          "bufsz:boundedBlockLength ;\n";
     t += "\topts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength ;\n";
-    t += "\tui:ui <" + uri + ":ui> ;\n";
+    t += "\tui:ui <" + std::string(product.uiUri) + "> ;\n";
     if (surround) t += "\tpg:mainOutput <" + uri + ":out> ;\n";
     t += "\tlv2:port [\n";
     int index = 0;
@@ -261,8 +257,8 @@ std::string presetsTtl(const ProductDescription& product) {
     std::string t = kPrefixes;
     for (int p = 0; p < kNumFactoryPrograms; ++p) {
         const FactoryProgram& program = product.programs[p];
-        t += "<" + pluginUri(product) + ":preset:" + std::to_string(p) + ">\n";
-        t += "\ta pset:Preset ;\n\tlv2:appliesTo <" + pluginUri(product) + "> ;\n";
+        t += "<" + presetUri(product.uri, p) + ">\n";
+        t += "\ta pset:Preset ;\n\tlv2:appliesTo <" + std::string(product.uri) + "> ;\n";
         t += "\trdfs:label " + quoted(program.name) + " ;\n\tlv2:port [\n";
         for (int k = 0; k < kNumParameters; ++k) {
             const ParameterRow& row = kParameters[k];

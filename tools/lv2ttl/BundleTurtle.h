@@ -7,11 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 
 namespace kiv::lv2ttl {
 
-std::string pluginUri(const ProductDescription& product);
 std::string manifestTtl(const ProductDescription& product);
 std::string pluginTtl(const ProductDescription& product);
 // Throws std::runtime_error when a stored value has no physical value that maps back to it.

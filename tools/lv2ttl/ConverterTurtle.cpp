@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "plugins/converter/ConverterLv2Ports.h"
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterLv2Ports.h"
+#include "product/ConverterProduct.h"
 #include "tools/lv2ttl/TurtleText.h"
 
 namespace kiv::lv2ttl {
@@ -21,7 +21,7 @@ const char* const kPrefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n
                               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
 
 std::string presetUri(int program) {
-    return std::string(product.uri) + ":preset:" + std::to_string(program);
+    return ::presetUri(product.uri, program);
 }
 
 // What an audio port carries in either direction.

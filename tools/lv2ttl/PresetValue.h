@@ -2,7 +2,7 @@
 // The physical port value that stands for a stored normalised value.
 #pragma once
 
-#include "plugins/ParameterTable.h"
+#include "product/ParameterTable.h"
 
 namespace kiv::lv2ttl {
 

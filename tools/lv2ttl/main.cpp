@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterProduct.h"
 #include "tools/lv2ttl/BundleTurtle.h"
 #include "tools/lv2ttl/ConverterTurtle.h"
 

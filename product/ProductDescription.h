@@ -8,8 +8,9 @@
 #include <cstdint>
 
 #include "engine/DecShape.h"
-#include "plugins/DecList.h"
-#include "plugins/ParameterTable.h"
+#include "product/DecList.h"
+#include "product/ParameterTable.h"
+#include "product/ProductUri.h"
 
 constexpr int kNumFactoryPrograms = 7;
 
@@ -28,6 +29,8 @@ struct PortDescription {
 
 struct ProductDescription {
     const char* name;           // "RegularDecoder": bundle, binary and URI name
+    const char* uri;            // "urn:kivtone:RegularDecoder" (ProductUri.h)
+    const char* uiUri;          // "urn:kivtone:RegularDecoder:ui", its editor window
     const char* productString;  // "Regular Shape 1st Order Decoder"
     const char* vendor;         // "Kivtone"
     std::int32_t vendorVersion; // 1000
@@ -42,9 +45,6 @@ struct ProductDescription {
 
 extern const ProductDescription kRegularDecoderProduct;
 extern const ProductDescription kIrregularDecoderProduct;
-
-// The URI prefix of the formats that name products by URI.
-inline constexpr const char* kProductUriPrefix = "urn:kivtone:";
 
 // Formats with output controls show the decoder that runs, as the engine slot 0 to 6
 // (named by the layout choice's names), on one port after the parameters.

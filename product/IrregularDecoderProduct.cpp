@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // IrregularDecoder: horizontal first-order B-format to the five loudspeakers of ITU 5.0,
 // with a choice of seven optimised decoders.
-#include "plugins/ProductDescription.h"
-#include "plugins/irregular/IrregularDecList.h"
+#include "product/IrregularDecList.h"
+#include "product/ProductDescription.h"
 
 namespace {
+
+constexpr char kName[] = "IrregularDecoder";
+constexpr ProductUri kUri = makeProductUri(kName);
+constexpr ProductUri kUiUri = makeProductUri(kName, ":ui");
 
 constexpr PortDescription kInputs[] = {{"w", "W"}, {"x", "X"}, {"y", "Y"}};
 constexpr PortDescription kOutputs[] = {
@@ -30,7 +34,9 @@ constexpr FactoryProgram kPrograms[kNumFactoryPrograms] = {
 } // namespace
 
 const ProductDescription kIrregularDecoderProduct = {
-    "IrregularDecoder",
+    kName,
+    kUri.text,
+    kUiUri.text,
     "Irregular Shape 1st Order Ambisonic Decoder",
     "Kivtone",
     1000,

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // RegularDecoder: first-order B-format with height to up to eight loudspeakers in regular
 // layouts.
-#include "plugins/ProductDescription.h"
-#include "plugins/regular/RegularDecList.h"
+#include "product/ProductDescription.h"
+#include "product/RegularDecList.h"
 
 namespace {
+
+constexpr char kName[] = "RegularDecoder";
+constexpr ProductUri kUri = makeProductUri(kName);
+constexpr ProductUri kUiUri = makeProductUri(kName, ":ui");
 
 constexpr PortDescription kInputs[] = {{"w", "W"}, {"x", "X"}, {"y", "Y"}, {"z", "Z"}};
 constexpr PortDescription kOutputs[] = {
@@ -35,7 +39,9 @@ constexpr FactoryProgram kPrograms[kNumFactoryPrograms] = {
 } // namespace
 
 const ProductDescription kRegularDecoderProduct = {
-    "RegularDecoder",
+    kName,
+    kUri.text,
+    kUiUri.text,
     "Regular Shape 1st Order Decoder",
     "Kivtone",
     1000,

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "plugins/ParameterTable.h"
+#include "product/ParameterTable.h"
 
 #include <cmath>
 #include <cstdio>

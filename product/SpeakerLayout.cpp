@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "plugins/SpeakerLayout.h"
+#include "product/SpeakerLayout.h"
 
 namespace {
 

@@ -9,8 +9,9 @@
 #include <cstdint>
 
 #include "engine/BFormatConversion.h"
-#include "plugins/NormalisedValue.h"
-#include "plugins/ProductDescription.h"
+#include "product/NormalisedValue.h"
+#include "product/ProductDescription.h"
+#include "product/ProductUri.h"
 
 // One direction: its name (program name, display text, scale point label), the normalised
 // value its program stores, and the pin names on either side.
@@ -24,7 +25,7 @@ struct ConverterDirection {
 
 struct ConverterProduct {
     const char* name;           // "BFormatConverter": bundle and binary name
-    const char* uri;            // "urn:kivtone:BFormatConverter", for formats that name by URI
+    const char* uri;            // "urn:kivtone:BFormatConverter" (ProductUri.h)
     const char* productString;  // "B-Format Converter (AmbiX / FuMa)"
     const char* vendor;         // "Kivtone"
     std::int32_t vendorVersion; // 1000
@@ -40,14 +41,17 @@ struct ConverterProduct {
     ConverterDirection directions[2]; // indexed by BFormatDirection, which is also the program
 };
 
+inline constexpr char kConverterName[] = "BFormatConverter";
+inline constexpr ProductUri kConverterUri = makeProductUri(kConverterName);
+
 inline constexpr int kConverterChannels = kBFormatChannels;
 inline constexpr int kConverterPrograms = 2;
 inline constexpr int kConverterParameters = 1;
 
 // clang-format off
 inline constexpr ConverterProduct kBFormatConverterProduct = {
-    "BFormatConverter",
-    "urn:kivtone:BFormatConverter",
+    kConverterName,
+    kConverterUri.text,
     "B-Format Converter (AmbiX / FuMa)",
     "Kivtone",
     1000,

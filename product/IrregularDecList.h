@@ -3,7 +3,7 @@
 // exported DecList are made from this one list.
 #pragma once
 
-#include "plugins/DecList.h"
+#include "product/DecList.h"
 
 inline constexpr DecShape kIrregularDecList[kDecListSize] = {
     ItuFullRangeV1,   ItuFullRangeV2, ItuLFOptimisedV1, ItuLFOptimisedV2,

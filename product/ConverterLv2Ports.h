@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "plugins/converter/ConverterProduct.h"
+#include "product/ConverterProduct.h"
 
 inline constexpr std::uint32_t kLv2FirstInputPort = 0;
 inline constexpr std::uint32_t kLv2FirstOutputPort = kLv2FirstInputPort + kConverterChannels;

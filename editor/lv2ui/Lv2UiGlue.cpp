@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "host/lv2ui/Lv2UiGlue.h"
+#include "editor/lv2ui/Lv2UiGlue.h"
 
 #include "host/AEffGUIEditor.h"
 #include "host/AudioEffect.h"
 #include "host/VstOpcodes.h"
-#include "plugins/ProductDescription.h"
+#include "product/ProductDescription.h"
 #include "toolkit/CFrame.h"
 
 #include <X11/Xlib.h>
@@ -158,8 +158,7 @@ LV2UI_Handle instantiateUi(const UiFace& face, const char* pluginUri,
                            LV2UI_Write_Function writeFunction, LV2UI_Controller controller,
                            LV2UI_Widget* widget, const LV2_Feature* const* features) {
     if (!face.product || !face.createEffect) return nullptr;
-    if (pluginUri && std::string(pluginUri) != std::string(kProductUriPrefix) + face.product->name)
-        return nullptr;
+    if (pluginUri && std::strcmp(pluginUri, face.product->uri) != 0) return nullptr;
     const auto parent = reinterpret_cast<std::uintptr_t>(feature(features, LV2_UI__parent));
     const auto* touch = static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch));
     const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize));

@@ -3,7 +3,7 @@
 // exported DecList are made from this one list.
 #pragma once
 
-#include "plugins/DecList.h"
+#include "product/DecList.h"
 
 inline constexpr DecShape kRegularDecList[kDecListSize] = {
     QuadSquare, HexagonWithCF, HexagonWithoutCF, OctagonWithCF, OctagonWithoutCF, Cube8, Octahedron,
