@@ -2,7 +2,8 @@
 // The B-format converter as data: what every face of it reads (the VST effect class, the
 // LV2 plug-in, the LV2 Turtle generator and the tests), so that no face can drift from
 // another. One parameter, the direction; a program per direction; pin names that follow
-// the direction where the format lets them (VST), neutral port names where it does not (LV2).
+// the direction where the format lets them (VST), and where it does not (LV2) port names
+// that say what each channel carries either way: FuMa name first, then the ACN channel.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +34,8 @@ struct ConverterProduct {
     // The parameter.
     const char* parameterName;   // "Direction"
     const char* parameterSymbol; // "direction"
-    // Formats with fixed port names: neutral names, each port's meaning in both directions.
+    // Formats with fixed port names: each port's meaning in both directions. Channel k is
+    // FuMa channel k on the FuMa side and ACN k on the AmbiX side, inputs and outputs alike.
     PortDescription inputs[kBFormatChannels];
     PortDescription outputs[kBFormatChannels];
     ConverterDirection directions[2]; // indexed by BFormatDirection, which is also the program
@@ -58,8 +60,8 @@ inline constexpr ConverterProduct kBFormatConverterProduct = {
     "down), the convention the Kivtone decoders take.",
     "Direction",
     "direction",
-    {{"in0", "Input 1"}, {"in1", "Input 2"}, {"in2", "Input 3"}, {"in3", "Input 4"}},
-    {{"out0", "Output 1"}, {"out1", "Output 2"}, {"out2", "Output 3"}, {"out3", "Output 4"}},
+    {{"in0", "W / ACN 0"}, {"in1", "X / ACN 1 (Y)"}, {"in2", "Y / ACN 2 (Z)"}, {"in3", "Z / ACN 3 (X)"}},
+    {{"out0", "W / ACN 0"}, {"out1", "X / ACN 1 (Y)"}, {"out2", "Y / ACN 2 (Z)"}, {"out3", "Z / ACN 3 (X)"}},
     {
         {BFormatDirection::AmbiXToFuMa, "AmbiX to FuMa", 0.0f,
          {"ACN0 (W)", "ACN1 (Y)", "ACN2 (Z)", "ACN3 (X)"}, {"W", "X", "Y", "Z"}},

@@ -45,3 +45,8 @@ struct ProductDescription {
 
 extern const ProductDescription kRegularDecoderProduct;
 extern const ProductDescription kIrregularDecoderProduct;
+
+// Formats with output controls show the decoder that runs, as the engine slot 0 to 6
+// (named by the layout choice's names), on one port after the parameters.
+inline constexpr const char* kDecoderInUseSymbol = "decoder_in_use";
+inline constexpr const char* kDecoderInUseName = "Decoder in Use";

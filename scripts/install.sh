@@ -3,10 +3,12 @@
 # usage: scripts/install.sh [--uninstall] [DIR]
 #
 # Copies the plug-in bundles where hosts look for them: the VST bundles into ~/.vst and the
-# LV2 bundles into ~/.lv2, or all of them into DIR (relative to the directory you run this from). Builds them first (in
-# build/, like ./build.sh) when they are missing. An installed bundle is replaced whole.
-# --uninstall removes from ~/.vst and ~/.lv2 (or DIR) exactly the bundles it would install
-# there.
+# LV2 bundles into ~/.lv2, the command-line tool ambidec into ~/.local/bin and its manual
+# page (when the build made one) into ~/.local/share/man/man1. With DIR (relative to the
+# directory you run this from), the bundles only, all of them into DIR: DIR is a plug-in
+# folder, and ambidec is a program, not a plug-in. Builds first (in build/, like
+# ./build.sh) when something is missing. An installed bundle or file is replaced whole.
+# --uninstall removes from the same places exactly what it would install there.
 # KIV_BUILD_DIR names another build tree to install from (it is not built then).
 set -euo pipefail
 
@@ -22,7 +24,13 @@ bundles=(
     "lv2/LayoutDecoder.lv2         lv2"
 )
 # Where each kind goes when no DIR is given, under HOME.
-declare -A home_dir=([vst]=.vst [lv2]=.lv2)
+declare -A home_dir=([vst]=.vst [lv2]=.lv2 [bin]=.local/bin [man1]=.local/share/man/man1)
+# The files installed into HOME only (without DIR): relative to the build tree, kind, and
+# whether the build always makes it.
+programs=(
+    "tools/ambidec/ambidec    bin   required"
+    "tools/ambidec/ambidec.1  man1  optional"
+)
 
 me=install.sh
 fail() { echo "$me: $*" >&2; exit 1; }
@@ -86,6 +94,20 @@ for entry in "${bundles[@]}"; do
     targets+=("$dest/$(basename "$path")")
 done
 
+# The program and its manual page, into HOME only.
+required=("${sources[@]}")
+if [ -z "$dir" ]; then
+    for entry in "${programs[@]}"; do
+        read -r path kind need <<<"$entry"
+        dest=$(destination_of "$kind")
+        [ ! -e "$dest" ] || [ -d "$dest" ] || fail "$dest exists and is not a directory"
+        [ ! -d "$dest/$(basename "$path")" ] || fail "$dest/$(basename "$path") is a directory"
+        sources+=("$build/$path")
+        targets+=("$dest/$(basename "$path")")
+        [ "$need" != required ] || required+=("$build/$path")
+    done
+fi
+
 if [ "$uninstall" -eq 1 ]; then
     for target in "${targets[@]}"; do
         if [ -L "$target" ] || [ -e "$target" ]; then
@@ -100,17 +122,17 @@ fi
 
 built() {
     local src
-    for src in "${sources[@]}"; do [ -d "$src" ] || return 1; done
+    for src in "${required[@]}"; do [ -e "$src" ] || return 1; done
 }
 if ! built; then
-    [ -z "${KIV_BUILD_DIR:-}" ] || fail "the bundles are missing from $build; build them first"
-    echo "The bundles are not built yet; building them in $build" >&2
+    [ -z "${KIV_BUILD_DIR:-}" ] || fail "the bundles or ambidec are missing from $build; build them first"
+    echo "The bundles or ambidec are not built yet; building them in $build" >&2
     "$repo/scripts/deps.sh" build
     flags=()
     [ -f "$build/CMakeCache.txt" ] || flags=(-DKIV_BUILD_TESTS=OFF)
     cmake -S "$repo" -B "$build" "${flags[@]}" >/dev/null
     cmake --build "$build" -j "$(nproc)" >&2
-    built || fail "the build did not make every bundle"
+    built || fail "the build did not make every bundle and ambidec"
 fi
 
 # Copy next to the destination first, then swap it in: an interrupted or failed copy leaves
@@ -120,6 +142,7 @@ trap '[ -z "$partial" ] || rm -rf -- "$partial"' EXIT
 for i in "${!sources[@]}"; do
     src=${sources[i]}
     target=${targets[i]}
+    [ -e "$src" ] || continue # a manual page this build does not make
     parent=$(dirname "$target")
     error=$(mkdir -p -- "$parent" 2>&1) || fail "cannot create $parent: ${error##*: }"
     partial="$parent/.$(basename "$target").partial.$$"
@@ -129,3 +152,9 @@ for i in "${!sources[@]}"; do
     partial=""
     echo "installed $target"
 done
+if [ -z "$dir" ]; then
+    case ":${PATH:-}:" in
+    *":$HOME/.local/bin:"*) ;;
+    *) echo "note: $HOME/.local/bin is not on PATH; add it to run ambidec by name (a new login shell on Debian does)" >&2 ;;
+    esac
+fi

@@ -38,6 +38,8 @@ void Lv2Decoder::connectPort(std::uint32_t port, void* data) {
         outputs_[port - inputs] = static_cast<float*>(data);
     } else if (port < inputs + outputs + kNumParameters) {
         controls_[port - inputs - outputs] = static_cast<const float*>(data);
+    } else if (port == decoderInUsePort(product_)) {
+        decoderInUse_ = static_cast<float*>(data);
     }
 }
 
@@ -69,6 +71,8 @@ void Lv2Decoder::run(std::uint32_t frames) {
         engine_->resume();
         snapOnRun_ = false;
     }
+    // The slot the layout control has chosen, as the engine holds it (clamped, NaN ignored).
+    if (decoderInUse_ != nullptr) *decoderInUse_ = static_cast<float>(engine_->dec);
     for (int j = 0; j < product_.numInputs; ++j)
         if (inputs_[j] == nullptr) return;
     for (int j = 0; j < product_.numOutputs; ++j)

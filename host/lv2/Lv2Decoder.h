@@ -4,7 +4,8 @@
 // that reach the engine through the same normalised values and the same guard as the VST
 // face's setParameter.
 //
-// Port indices: audio inputs, audio outputs, then the seven controls in parameter order.
+// Port indices: audio inputs, audio outputs, the seven controls in parameter order, then
+// the decoder-in-use output (the engine's slot, written once per run).
 // Threads: run on the audio thread; everything else in the host's instantiation class.
 #pragma once
 
@@ -38,6 +39,10 @@ public:
     void run(std::uint32_t frames);
 
     const KivAmbisonicDecoder& engine() const { return *engine_; }
+    // The index of the decoder-in-use output control.
+    static std::uint32_t decoderInUsePort(const ProductDescription& product) {
+        return static_cast<std::uint32_t>(product.numInputs + product.numOutputs + kNumParameters);
+    }
     int blockLength() const { return blockLength_; }
 
 private:
@@ -50,6 +55,7 @@ private:
     float* inputs_[KivAmbisonicDecoder::kMaxInputs] = {};
     float* outputs_[KivAmbisonicDecoder::kMaxOutputs] = {};
     const float* controls_[kNumParameters] = {};
+    float* decoderInUse_ = nullptr;
     // The last value read from each control port, compared bit for bit (a NaN repeats).
     std::uint32_t applied_[kNumParameters] = {};
     bool haveApplied_[kNumParameters] = {};

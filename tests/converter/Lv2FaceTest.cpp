@@ -91,9 +91,13 @@ TEST(ConverterLv2, ThePlugIn) {
     EXPECT_EQ(lilv_plugin_get_num_ports(plugin), 9u);
 }
 
-TEST(ConverterLv2, AudioPortsAreNeutralAndSayWhatTheyCarryEitherWay) {
+TEST(ConverterLv2, AudioPortNamesAndCommentsSayWhatTheyCarryEitherWay) {
     const LilvPlugin* plugin = Lv2World::get().plugin();
     const ConverterProduct& product = kBFormatConverterProduct;
+    // What a host shows: the FuMa channel, then the ACN channel, the same on both sides.
+    const char* const names[4] = {"W / ACN 0", "X / ACN 1 (Y)", "Y / ACN 2 (Z)", "Z / ACN 3 (X)"};
+    const ConverterDirection& toFuMa = describeDirection(BFormatDirection::AmbiXToFuMa);
+    const ConverterDirection& toAmbiX = describeDirection(BFormatDirection::FuMaToAmbiX);
     for (int k = 0; k < 8; ++k) {
         const bool input = k < 4;
         const int c = k % 4;
@@ -104,7 +108,14 @@ TEST(ConverterLv2, AudioPortsAreNeutralAndSayWhatTheyCarryEitherWay) {
         EXPECT_EQ(text(lilv_port_get_symbol(plugin, port)),
                   (input ? "in" : "out") + std::to_string(c));
         Node name(lilv_port_get_name(plugin, port));
-        EXPECT_EQ(text(name), (input ? "Input " : "Output ") + std::to_string(c + 1));
+        EXPECT_EQ(text(name), names[c]);
+        EXPECT_EQ(text(name), want.name);
+        // The name agrees with the pins the VST face shows in each direction.
+        const char* fumaPin = input ? toAmbiX.inputPins[c] : toFuMa.outputPins[c];
+        const std::string acnPin = input ? toFuMa.inputPins[c] : toAmbiX.outputPins[c];
+        EXPECT_EQ(text(name).rfind(std::string(fumaPin) + " / ", 0), 0u) << text(name);
+        EXPECT_EQ(acnPin.rfind("ACN" + std::to_string(c), 0), 0u) << acnPin;
+        EXPECT_NE(text(name).find("ACN " + std::to_string(c)), std::string::npos);
         EXPECT_TRUE(lilv_port_is_a(plugin, port, lv2("AudioPort"))) << k;
         EXPECT_TRUE(lilv_port_is_a(plugin, port, lv2(input ? "InputPort" : "OutputPort"))) << k;
         // Both meanings, each with its direction's name; port c is ACN c on the AmbiX side.

@@ -3,13 +3,17 @@
 // JACK client, and a client of ours that plays B-format into it and records what comes
 // out. Each input channel in turn carries a steady 1.0 while the others are silent; with
 // both patterns at ratio 1 in single band, what comes out of each speaker is that channel's
-// row of the decoder matrix. Everything started here is ended here.
+// row of the decoder matrix, and jalv shows the decoder in use. Everything started here is
+// ended here.
 #include <gtest/gtest.h>
+
 #include <jack/jack.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -146,6 +150,9 @@ TEST_P(LiveDecoder, DecodesThroughJackAsItsMatrixSays) {
                   0);
     probe.start();
     ASSERT_TRUE(waitFor([&] { return probe.finished(); }, std::chrono::seconds(30)));
+    // jalv's "monitors" command prints the output controls, the decoder in use among them.
+    EXPECT_TRUE(jalv.type("monitors"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     jack_deactivate(client);
     jack_client_close(client);
 
@@ -153,6 +160,14 @@ TEST_P(LiveDecoder, DecodesThroughJackAsItsMatrixSays) {
     EXPECT_TRUE(jalv.running()) << "jalv ended early; see " << logs << "-jalv.log";
     EXPECT_TRUE(jalv.stop());
     EXPECT_TRUE(jackd.stop()) << "the server is still there";
+
+    // jalv showed the decoder that ran, as a user at its prompt sees it.
+    std::ifstream log(logs + "-jalv.log");
+    const std::string printed((std::istreambuf_iterator<char>(log)),
+                              std::istreambuf_iterator<char>());
+    EXPECT_NE(printed.find("decoder_in_use = " + std::to_string(std::lround(layout)) + ".000000"),
+              std::string::npos)
+        << printed;
 
     // The matrix the engine decodes with for this layout.
     KivAmbisonicDecoder engine(kDecListSize, product.decList, product.numInputs, product.numOutputs,

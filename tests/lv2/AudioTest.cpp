@@ -203,6 +203,42 @@ TEST_P(Blocks, OutputsOverTheInputsDecodeAsApart) {
     }
 }
 
+TEST_P(Blocks, DecoderInUseFollowsTheLayoutAsTheEngineTakesIt) {
+    const Lv2Case& c = *GetParam();
+    const Channels in = noise(c.product->numInputs, kBlock, 5u);
+    KivAmbisonicDecoder catalogue(kDecListSize, c.product->decList, c.product->numInputs,
+                                  c.product->numOutputs, 0);
+    // Layout value written by the host, slot shown after the next run; held to the ends,
+    // rounded to the nearest choice, NaN ignored (the slot before it stays).
+    struct Step {
+        float layout;
+        float slot;
+    };
+    const Step steps[] = {{0.0f, 0.0f},  {3.0f, 3.0f},  {6.0f, 6.0f},  {2.6f, 3.0f},
+                          {99.0f, 6.0f}, {-5.0f, 0.0f}, {5.0f, 5.0f},  {std::nanf(""), 5.0f},
+                          {1.0f, 1.0f},  {1e30f, 6.0f}, {-1e30f, 0.0f}};
+    Lv2Instance lv2(*c.product, 48000.0, kBlock);
+    ASSERT_TRUE(lv2.valid());
+    EXPECT_EQ(lv2.decoderInUse(), -1.0f) << "nothing is written before the first run";
+    for (const Step& step : steps) {
+        lv2.control(kLayout) = step.layout;
+        lv2.render(in, kBlock);
+        EXPECT_EQ(lv2.decoderInUse(), step.slot) << "layout " << step.layout;
+    }
+    // Every preset shows its program's decoder, the one the VST face names.
+    for (int program = 0; program < kNumFactoryPrograms; ++program) {
+        Lv2Instance fresh(*c.product, 48000.0, kBlock);
+        ASSERT_TRUE(fresh.applyPreset(presetUri(*c.product, program)));
+        fresh.render(in, kBlock);
+        const int slot = static_cast<int>(fresh.decoderInUse());
+        ASSERT_GE(slot, 0);
+        ASSERT_LT(slot, kDecListSize);
+        catalogue.setDec(c.product->programs[program].values[kLayout]);
+        EXPECT_EQ(catalogue.decoders[slot]->name, catalogue.getDecDisplay())
+            << "program " << program;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Bundles, Blocks, ::testing::Values(&kRegularLv2, &kIrregularLv2),
                          [](const auto& info) { return caseName(*info.param); });
 

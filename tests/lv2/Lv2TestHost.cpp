@@ -148,6 +148,9 @@ Lv2Instance::Lv2Instance(const ProductDescription& product, double rate, int max
     if (instance_ == nullptr) return;
     for (int k = 0; k < kNumParameters; ++k)
         lilv_instance_connect_port(instance_, controlIndex_[k], &controls_[k]);
+    Node inUse(lilv_new_string(w.world(), kDecoderInUseSymbol), lilv_node_free);
+    if (const LilvPort* port = lilv_plugin_get_port_by_symbol(plugin, inUse.get()))
+        lilv_instance_connect_port(instance_, lilv_port_get_index(plugin, port), &decoderInUse_);
 }
 
 Lv2Instance::~Lv2Instance() {

@@ -62,6 +62,8 @@ public:
     bool valid() const { return instance_ != nullptr; }
     // The control value of parameter k (physical), as the host writes it.
     float& control(int k) { return controls_[static_cast<std::size_t>(k)]; }
+    // The decoder-in-use output control as the last run left it; -1 before any run.
+    float decoderInUse() const { return decoderInUse_; }
     // Applies a preset through lilv_state_restore; false when lilv cannot read it.
     bool applyPreset(const std::string& presetUri);
     // Runs the whole input in blocks of `block` frames into separate output buffers.
@@ -77,6 +79,7 @@ private:
     LilvInstance* instance_ = nullptr;
     std::array<float, kNumParameters> controls_{};
     std::array<std::uint32_t, kNumParameters> controlIndex_{};
+    float decoderInUse_ = -1.0f;
     bool activated_ = false;
 };
 

@@ -98,7 +98,7 @@ TEST_P(Metadata, EditorIsDeclaredWithItsBinary) {
 TEST_P(Metadata, AudioPortsFollowTheProductInOrder) {
     const int audio = product().numInputs + product().numOutputs;
     ASSERT_EQ(lilv_plugin_get_num_ports(plugin),
-              static_cast<std::uint32_t>(audio + kNumParameters));
+              static_cast<std::uint32_t>(audio + kNumParameters + 1));
     for (int i = 0; i < audio; ++i) {
         const bool input = i < product().numInputs;
         const PortDescription& d =
@@ -194,6 +194,34 @@ TEST_P(Metadata, ControlPortsShowPhysicalRangesUnitsAndChoices) {
         ASSERT_EQ(found.size(), expected.size());
         for (const ScalePoint& e : expected) EXPECT_EQ(found[e.value], e.label) << e.value;
     }
+}
+
+TEST_P(Metadata, DecoderInUseIsAnOutputEnumerationAfterEveryOtherPort) {
+    const int index = product().numInputs + product().numOutputs + kNumParameters;
+    ASSERT_EQ(lilv_plugin_get_num_ports(plugin), static_cast<std::uint32_t>(index + 1));
+    const LilvPort* p = port(index);
+    EXPECT_EQ(portSymbol(p), "decoder_in_use");
+    EXPECT_EQ(portName(p), "Decoder in Use");
+    EXPECT_TRUE(isA(p, "ControlPort"));
+    EXPECT_TRUE(isA(p, "OutputPort"));
+    EXPECT_FALSE(isA(p, "InputPort"));
+    EXPECT_TRUE(lilv_port_has_property(plugin, p, uri(std::string(kLv2) + "enumeration").get()));
+    EXPECT_TRUE(lilv_port_has_property(plugin, p, uri(std::string(kLv2) + "integer").get()));
+    // The same names as the layout control's choices, value for value.
+    const LilvPort* layout = port(index - kNumParameters + kLayout);
+    auto pointsOf = [this](const LilvPort* q) {
+        std::map<float, std::string> found;
+        LilvScalePoints* points = lilv_port_get_scale_points(plugin, q);
+        LILV_FOREACH(scale_points, i, points) {
+            const LilvScalePoint* sp = lilv_scale_points_get(points, i);
+            found[lilv_node_as_float(lilv_scale_point_get_value(sp))] =
+                lilv_node_as_string(lilv_scale_point_get_label(sp));
+        }
+        lilv_scale_points_free(points);
+        return found;
+    };
+    EXPECT_EQ(pointsOf(p).size(), static_cast<std::size_t>(kDecListSize));
+    EXPECT_EQ(pointsOf(p), pointsOf(layout));
 }
 
 TEST_P(Metadata, PresetsAreTheFactoryProgramsAndMapBackExactly) {

@@ -3,7 +3,8 @@
 # scripts/install.sh as a user runs it: from another working directory, into relative and
 # absolute directories whose names have blanks and non-ASCII letters, into the build tree
 # itself, without HOME, and --uninstall. The built bundles must come through every case
-# unchanged, and an installed bundle must be the built one byte for byte.
+# unchanged, and an installed bundle must be the built one byte for byte. Without DIR,
+# ambidec and its manual page (when the build makes one) go into HOME/.local as well.
 #   tests/scripts/install_test.sh REPO BUILD_DIR
 set -uo pipefail
 repo=$(cd "$1" && pwd)
@@ -16,6 +17,11 @@ bundles=(bundles/RegularDecoder.vst bundles/IrregularDecoder.vst bundles/BFormat
 for b in "${bundles[@]}"; do
     [ -d "$build/$b" ] || { echo "install_test: $build/$b is not built" >&2; exit 1; }
 done
+# The program and its manual page, as HOME gets them.
+programs=("tools/ambidec/ambidec|.local/bin/ambidec")
+[ ! -f "$build/tools/ambidec/ambidec.1" ] ||
+    programs+=("tools/ambidec/ambidec.1|.local/share/man/man1/ambidec.1")
+[ -x "$build/tools/ambidec/ambidec" ] || { echo "install_test: ambidec is not built" >&2; exit 1; }
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -68,12 +74,24 @@ reports_install() { # one "installed DIR/bundle" line per bundle, nothing else
     local b
     for b in "${bundles[@]}"; do grep -qxF "installed $1/${b##*/}" <<<"$out" || return 1; done
 }
-reports_install_in_home() {
-    [ "$(lines "$out")" -eq ${#bundles[@]} ] || return 1
-    local b
+reports_install_in_home() { # a line per bundle and per program file
+    [ "$(lines "$out")" -eq $((${#bundles[@]} + ${#programs[@]})) ] || return 1
+    local b p
     for b in "${bundles[@]}"; do
         grep -qxF "installed $(home_of "$1" "$b")/${b##*/}" <<<"$out" || return 1
     done
+    for p in "${programs[@]}"; do grep -qxF "installed $1/${p#*|}" <<<"$out" || return 1; done
+}
+programs_identical_in_home() {
+    local p
+    for p in "${programs[@]}"; do cmp -s "$build/${p%%|*}" "$1/${p#*|}" || return 1; done
+}
+programs_absent_from_home() {
+    local p
+    for p in "${programs[@]}"; do [ ! -e "$1/${p#*|}" ] || return 1; done
+}
+only_bundles_in() { # DIR holds the bundles and nothing else of ours: no ambidec, no man page
+    [ -z "$(find "$1" -name 'ambidec*' -print -quit)" ] && [ ! -e "$1/bin" ] && [ ! -e "$1/man1" ]
 }
 refused() { # non-zero status, one line on standard error, nothing on standard output
     [ "$status" -ne 0 ] && [ "$(lines "$err")" -eq 1 ] && [ -z "$out" ]
@@ -101,6 +119,7 @@ target="$scratch/abs ölütë/Plug Ins"
 run_from "$elsewhere" "$target"
 check "absolute DIR: bundles identical" identical "$target"
 check "absolute DIR: one line per bundle" reports_install "$target"
+check "absolute DIR: bundles only, no ambidec" only_bundles_in "$target"
 check "absolute DIR: the plug-in libraries stay executable" \
     test -x "$target/RegularDecoder.vst/Contents/x86_64-linux/RegularDecoder.so" -a \
     -x "$target/IrregularDecoder.vst/Contents/x86_64-linux/IrregularDecoder.so"
@@ -120,7 +139,24 @@ status=0
 (cd "$elsewhere" && HOME="$home" KIV_BUILD_DIR="$build" "$install") >"$scratch/out" 2>"$scratch/err" || status=$?
 out=$(cat "$scratch/out")
 check "default: lands in HOME/.vst and HOME/.lv2" identical_in_home "$home"
-check "default: one line per bundle" reports_install_in_home "$home"
+check "default: ambidec (and its manual page) in HOME/.local" programs_identical_in_home "$home"
+check "default: one line per bundle and per program file ($out)" reports_install_in_home "$home"
+check "default: ambidec stays executable" test -x "$home/.local/bin/ambidec"
+# The installed ambidec runs from there and reads the installed bundles.
+info=$(cd "$elsewhere" && HOME="$home" "$home/.local/bin/ambidec" info "$home/.vst/IrregularDecoder.vst" 2>&1)
+check "default: installed ambidec reads the installed bundle" grep -q "IrregularDecoder\|Irregular" <<<"$info"
+if [ ${#programs[@]} -gt 1 ]; then
+    page=$(MANWIDTH=80 man -l "$home/.local/share/man/man1/ambidec.1" 2>/dev/null)
+    check "default: the installed manual page reads" grep -q "ambidec" <<<"$page"
+fi
+# A second install replaces ambidec (not a stale copy), and says where PATH lacks it.
+echo stale >"$home/.local/bin/ambidec"
+status=0
+(cd "$elsewhere" && HOME="$home" PATH=/usr/bin:/bin KIV_BUILD_DIR="$build" "$install") >"$scratch/out" 2>"$scratch/err" || status=$?
+check "reinstall into HOME: ambidec replaced" programs_identical_in_home "$home"
+check "reinstall into HOME: notes PATH ($(cat "$scratch/err"))" grep -q "\.local/bin is not on PATH" "$scratch/err"
+(cd "$elsewhere" && HOME="$home" PATH="$home/.local/bin:/usr/bin:/bin" KIV_BUILD_DIR="$build" "$install") >"$scratch/out" 2>"$scratch/err"
+check "install with HOME/.local/bin on PATH: no note" test ! -s "$scratch/err"
 # An LV2 host finds them on its default path, which starts at ~/.lv2.
 listed=$(cd "$elsewhere" && env -u LV2_PATH HOME="$home" lv2ls 2>&1)
 for uri in urn:kivtone:RegularDecoder urn:kivtone:IrregularDecoder urn:kivtone:BFormatConverter; do
@@ -208,6 +244,10 @@ check "uninstall again: exit 0, says not installed" test "$status" -eq 0 -a \
 status=0
 (cd "$elsewhere" && HOME="$home" KIV_BUILD_DIR="$build" "$install" --uninstall) >"$scratch/out" 2>"$scratch/err" || status=$?
 check "uninstall from HOME/.vst and HOME/.lv2" absent_from_home "$home"
+check "uninstall removes ambidec and its manual page" programs_absent_from_home "$home"
+check "uninstall: a line per bundle and program file" \
+    test "$(grep -c "^removed $home/" "$scratch/out")" -eq $((${#bundles[@]} + ${#programs[@]}))
+check "uninstall leaves HOME/.local/bin itself" test -d "$home/.local/bin"
 check "uninstall leaves HOME/.vst and HOME/.lv2 themselves" test -d "$home/.vst" -a -d "$home/.lv2"
 status=0
 (cd "$elsewhere" && unset HOME && KIV_BUILD_DIR="$build" "$install" --uninstall) >"$scratch/out" 2>"$scratch/err" || status=$?

@@ -186,6 +186,12 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return group_ > 0; }
+    // Writes a line to the program's standard input (inputPipe), as typed at its prompt.
+    bool type(const std::string& line) {
+        if (inputWrite < 0) return false;
+        const std::string text = line + "\n";
+        return write(inputWrite, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
     // The process id while the program runs; -1 once it has ended (and been waited for).
     pid_t pid() const { return pid_; }
 

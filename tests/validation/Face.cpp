@@ -100,6 +100,11 @@ public:
                                      std::to_string(rate) + " Hz");
         for (int k = 0; k < bundle_.controls; ++k)
             d_->connect_port(handle_, port(bundle_.inputs + bundle_.outputs + k), &controls_[k]);
+        // Output controls are connected as a host connects them, so every check runs with
+        // them written.
+        for (int k = 0; k < bundle_.controlOutputs; ++k)
+            d_->connect_port(handle_, port(bundle_.inputs + bundle_.outputs + bundle_.controls + k),
+                             &controlOutputs_[k]);
         d_->activate(handle_);
     }
     void restart() override {
@@ -128,6 +133,7 @@ private:
     LV2_Handle handle_ = nullptr;
     std::unique_ptr<Lv2HostFeatures> features_;
     float controls_[16] = {}; // the most controls of any bundle: LayoutDecoder's ten
+    float controlOutputs_[1] = {};
 };
 
 } // namespace

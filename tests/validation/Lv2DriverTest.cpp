@@ -85,6 +85,9 @@ TEST_P(Lv2Run, RunNeitherAllocatesNorLocksWhateverTheControls) {
         for (int k = 0; k < b.controls; ++k) controls[k] = lv2PresetValue(b, 0, k);
     for (int k = 0; k < b.controls; ++k)
         d->connect_port(h, static_cast<uint32_t>(b.inputs + b.outputs + k), &controls[k]);
+    float decoderInUse = -1.0f;
+    if (b.controlOutputs > 0)
+        d->connect_port(h, static_cast<uint32_t>(b.inputs + b.outputs + b.controls), &decoderInUse);
     d->activate(h);
 
     // In range at both ends and inside, then hostile.
@@ -127,6 +130,11 @@ TEST_P(Lv2Run, RunNeitherAllocatesNorLocksWhateverTheControls) {
                 const HookCounts counts = AllocationHook::disarm();
                 EXPECT_EQ(counts.total(), 0) << describe(counts) << " in a block of " << n
                                              << " with control " << k << " at " << value;
+                // The decoder in use is always one of the seven, whatever the control holds.
+                if (b.controlOutputs > 0) {
+                    EXPECT_EQ(decoderInUse, std::floor(decoderInUse)) << value;
+                    EXPECT_TRUE(decoderInUse >= 0.0f && decoderInUse <= 6.0f) << decoderInUse;
+                }
                 const Audio& result = inPlace ? in : out;
                 for (int j = 0; j < b.outputs; ++j)
                     for (int i = 0; i < n; ++i)

@@ -18,9 +18,9 @@ namespace kiv::validation {
 std::vector<Lv2BundleUnderTest> lv2BundlesUnderTest() {
     return {
         {"RegularDecoder", KIV_REGULAR_LV2 "/RegularDecoder.so", kRegularDecoderProduct.uri, 4, 8,
-         kNumParameters, kNumFactoryPrograms, true},
+         kNumParameters, kNumFactoryPrograms, true, 1},
         {"IrregularDecoder", KIV_IRREGULAR_LV2 "/IrregularDecoder.so", kIrregularDecoderProduct.uri,
-         3, 5, kNumParameters, kNumFactoryPrograms, true},
+         3, 5, kNumParameters, kNumFactoryPrograms, true, 1},
     };
 }
 
@@ -28,9 +28,9 @@ std::vector<Lv2BundleUnderTest> allLv2BundlesUnderTest() {
     std::vector<Lv2BundleUnderTest> all = lv2BundlesUnderTest();
     all.push_back({"BFormatConverter", KIV_CONVERTER_LV2 "/BFormatConverter.so",
                    kBFormatConverterProduct.uri, kConverterChannels, kConverterChannels,
-                   kConverterParameters, kConverterPrograms, false});
+                   kConverterParameters, kConverterPrograms, false, 0});
     all.push_back({"LayoutDecoder", KIV_LAYOUT_LV2 "/LayoutDecoder.so", kLayoutDecoderProduct.uri,
-                   4, 32, kLayoutDecoderParameters, factoryLayoutCount(), false});
+                   4, 32, kLayoutDecoderParameters, factoryLayoutCount(), false, 0});
     return all;
 }
 

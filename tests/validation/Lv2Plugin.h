@@ -24,6 +24,7 @@ struct Lv2BundleUnderTest {
     int controls = 0; // ports after the audio ones: seven for a decoder, one for the converter
     int presets = 0;
     bool decoder = false;
+    int controlOutputs = 0; // output controls after those: the decoders' decoder in use
 };
 
 inline std::ostream& operator<<(std::ostream& os, const Lv2BundleUnderTest& bundle) {

@@ -133,6 +133,28 @@ std::string controlPort(const ProductDescription& product, const Catalogue& cata
     return t + "\n";
 }
 
+// The decoder that runs, for hosts to show (jalv and Ardour list output controls); after
+// the parameters so that no port index or symbol changes.
+std::string decoderInUsePort(const ProductDescription& product, const Catalogue& catalogue) {
+    const int index = product.numInputs + product.numOutputs + kNumParameters;
+    std::string t = "\t\ta lv2:OutputPort , lv2:ControlPort ;\n";
+    t += "\t\tlv2:index " + std::to_string(index) + " ;\n";
+    t += "\t\tlv2:symbol " + quoted(kDecoderInUseSymbol) + " ;\n";
+    t += "\t\tlv2:name " + quoted(kDecoderInUseName) + " ;\n";
+    t += "\t\trdfs:comment " +
+         quoted("The decoder running now: the layout control's choice as the decoder took it "
+                "(out-of-range values held to the ends). Written at every run.") +
+         " ;\n";
+    t += "\t\tlv2:minimum 0 ;\n\t\tlv2:maximum " + std::to_string(kDecListSize - 1) + " ;\n";
+    t += "\t\tlv2:portProperty lv2:integer , lv2:enumeration";
+    for (int i = 0; i < kDecListSize; ++i) {
+        t += i == 0 ? " ;\n\t\tlv2:scalePoint [\n" : " , [\n";
+        t += "\t\t\trdfs:label " + quoted(decoderName(catalogue.engine, i).c_str()) + " ;\n";
+        t += "\t\t\trdf:value " + std::to_string(i) + "\n\t\t]";
+    }
+    return t + "\n";
+}
+
 std::string outputComment(const ProductDescription& product, const Catalogue& catalogue, int pin) {
     // Which loudspeaker an output feeds may depend on the layout: then list it per layout.
     std::string comment = std::string("Loudspeaker feed ") + product.outputs[pin].name + ".";
@@ -227,6 +249,7 @@ std::string pluginTtl(const ProductDescription& product) {
         t += "\t\trdfs:comment " + quoted(outputComment(product, catalogue, o).c_str()) + "\n";
     }
     for (int k = 0; k < kNumParameters; ++k) t += "\t] , [\n" + controlPort(product, catalogue, k);
+    t += "\t] , [\n" + decoderInUsePort(product, catalogue);
     return t + "\t] .\n";
 }
 
