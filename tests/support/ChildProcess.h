@@ -35,11 +35,11 @@ struct ChildOptions {
     int outputFd = -1;                    // standard output into this descriptor instead
     std::string directory;                // working directory, when not empty
     bool inputPipe = false; // standard input a pipe the test holds open (else inputPath)
-    std::string inputPath = "/dev/null"; // standard input read from this file
     int keepFd = -1;        // a descriptor the child keeps under the same number
     // Sent to the child when the test ends. SIGTERM for programs that must undo something
     // shared on their way out (jackd's entry in JACK's registry); SIGKILL is certain.
     int deathSignal = SIGKILL;
+    std::string inputPath = "/dev/null"; // standard input, without inputPipe
 };
 
 struct Spawned {
