@@ -28,6 +28,7 @@
 #include "engine/LayoutDecoderEngine.h"
 #include "host/AudioEffectX.h"
 #include "host/HostText.h"
+#include "host/ProductTextEffect.h"
 #include "product/LayoutDecoderProduct.h"
 #include "product/NormalisedValue.h"
 #include "rig/FactoryLayouts.h"
@@ -54,10 +55,10 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class LayoutDecoderEffect : public AudioEffectX {
+class LayoutDecoderEffect : public ProductTextEffect<LayoutDecoderProduct> {
 public:
     explicit LayoutDecoderEffect(audioMasterCallback audioMaster)
-        : AudioEffectX(audioMaster, factoryLayoutCount(), kParams),
+        : ProductTextEffect(audioMaster, factoryLayoutCount(), kParams, product),
           engine_(product.numOutputs, blockSize) {
         setNumInputs(product.numInputs);
         setNumOutputs(product.numOutputs);
@@ -240,19 +241,6 @@ public:
         properties->flags = kVstPinIsActive;
         return true;
     }
-    bool getEffectName(char* name) override {
-        copyHostText(name, product.name, kHostTextChars);
-        return true;
-    }
-    bool getVendorString(char* text) override {
-        copyHostText(text, product.vendor, kHostTextChars);
-        return true;
-    }
-    bool getProductString(char* text) override {
-        copyHostText(text, product.productString, kHostTextChars);
-        return true;
-    }
-    VstInt32 getVendorVersion() override { return product.vendorVersion; }
     VstInt32 getPlugCategory() override { return 0; }
 
 private:
