@@ -16,7 +16,8 @@ void applyPaths(std::vector<std::vector<std::complex<double>>>& table, double fr
     const double k = 2.0 * kPi * frequencyHz / kSpeedOfSound;
     for (auto& gains : table)
         for (std::size_t s = 0; s < gains.size() && s < distances.size(); ++s)
-            gains[s] *= std::polar(farthest / distances[s], -k * (distances[s] - farthest));
+            if (distances[s] > 0.0) // a speaker without a distance is taken as it is
+                gains[s] *= std::polar(farthest / distances[s], -k * (distances[s] - farthest));
 }
 
 } // namespace
