@@ -18,6 +18,7 @@ build=(
     fontconfig fonts-dejavu-core fonts-liberation2
     lv2-dev # the LV2 versions of the plug-ins
     libqhull-dev libeigen3-dev nlohmann-json3-dev # rig/: hulls, linear algebra, JSON layouts
+    ambdec # its decoder presets only: the demo decodes one, the rig tests read them all
 )
 test=(
     libgtest-dev libgmock-dev
@@ -26,7 +27,6 @@ test=(
     clang libclang-rt-14-dev                # ./test.sh --sanitize, the fuzz run
     liblilv-dev lilv-utils jalv             # the LV2 bundles as a host sees them
     jackd2 libjack-jackd2-dev
-    ambdec # its decoder presets only, read by the rig tests
     ffmpeg                                  # ffprobe, the second reader of the files ambidec writes
 )
 ci=(
