@@ -77,7 +77,7 @@ int run(const std::vector<std::string>& args) {
     if (words.size() != 2) return usage("name a LAYOUT and a FILE");
     const DecoderChoice* found = findDecoderChoice(words[0]);
     if (found == nullptr) {
-        std::fprintf(stderr, "kiv_pwchain: no layout named '%s' (kiv_pwchain --list shows them)\n",
+        std::fprintf(stderr, "kiv_pwchain: no layout named '%s' (--list shows them)\n",
                      words[0].c_str());
         return 1;
     }
