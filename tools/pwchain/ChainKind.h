@@ -6,6 +6,8 @@
 // the decoder's output k and whose outputs are the headphones' two channels.
 #pragma once
 
+#include "tools/pwchain/DecoderChoice.h"
+
 namespace kiv::pwchain {
 
 // A plug-in after the decoder that turns its speaker feeds into the final channels.
@@ -14,6 +16,9 @@ struct Follower {
     const char* inputPrefix;  // input k (from 1) is inputPrefix + k
     const char* outputs[2];   // its outputs, in order
     const char* positions[2]; // their channel positions
+    // Its control that names the decoder's layout (null: none), and the value for a layout.
+    const char* layoutSymbol;
+    int (*layoutValue)(const DecoderChoice& choice);
 };
 
 struct ChainKind {

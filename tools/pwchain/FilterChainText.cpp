@@ -128,6 +128,10 @@ std::string filterChainText(const ChainKind& kind, const DecoderChoice& choice) 
           << "                        type = lv2\n"
           << "                        name = follower\n"
           << "                        plugin = " << quoted(kind.follower->uri) << "\n"
+          << (kind.follower->layoutSymbol
+                  ? "                        control = { " + quoted(kind.follower->layoutSymbol) +
+                        " = " + std::to_string(kind.follower->layoutValue(choice)) + " }\n"
+                  : std::string())
           << "                    }\n";
     t << "                ]\n";
     if (!links.empty()) {
