@@ -4,8 +4,7 @@
 # absolute directories whose names have blanks and non-ASCII letters, into the build tree
 # itself, without HOME, and --uninstall. The built bundles must come through every case
 # unchanged, and an installed bundle must be the built one byte for byte. Without DIR,
-# ambidec and its manual page (when the build makes one) go into HOME/.local as well;
-# --pipewire adds a sink to HOME's PipeWire configuration.
+# ambidec and its manual page (when the build makes one) go into HOME/.local as well.
 #   tests/scripts/install_test.sh REPO BUILD_DIR
 set -uo pipefail
 repo=$(cd "$1" && pwd)
@@ -260,42 +259,6 @@ out=$(cat "$scratch/out")
 err=$(cat "$scratch/err")
 check "uninstall with HOME unset: refused in one line" refused
 check_built_intact "uninstall"
-
-# --pipewire: the plug-ins into HOME, the sink into HOME/.config/pipewire/pipewire.conf.d,
-# one file per kind (FuMa, AmbiX), replaced by the next install of that kind; a wrong layout
-# or value is refused in one line and changes nothing.
-pw_home="$scratch/pw hömé"
-conf_d="$pw_home/.config/pipewire/pipewire.conf.d"
-run_pw() { status=0; (cd "$elsewhere" && HOME="$pw_home" KIV_BUILD_DIR="$build" "$install" "$@") \
-    >"$scratch/out" 2>"$scratch/err" || status=$?; out=$(cat "$scratch/out"); err=$(cat "$scratch/err"); }
-mkdir -p "$conf_d"
-echo "context.properties = { }" >"$conf_d/10-mine.conf"
-run_pw --pipewire "3D Cube" --set distance=2.5
-fuma="$conf_d/kivtone-bformat-loudspeakers.conf"
-check "pipewire: exit 0 ($err)" test "$status" -eq 0
-check "pipewire: the plug-ins in HOME/.lv2" identical_in_home "$pw_home"
-check "pipewire: the cube's sink with the value set" grep -q '"distance" = 2.5$' "$fuma"
-check "pipewire: the cube's own patterns" grep -q '"lf_pattern" = 1.5$' "$fuma"
-check "pipewire: says where" grep -qxF "installed $fuma (Ambisonic B-format (FuMa) to loudspeakers: 3D Cube)" <<<"$out"
-run_pw --pipewire itu-5-0 --ambix
-ambix="$conf_d/kivtone-ambix-loudspeakers.conf"
-check "pipewire --ambix: a second file, the converter first" grep -q 'urn:kivtone:BFormatConverter' "$ambix"
-check "pipewire --ambix: the FuMa sink stays" grep -q "3D Cube" "$fuma"
-run_pw --pipewire "octagon WITH centre front"
-check "pipewire again: replaces the FuMa sink" grep -q "Octagon with Centre Front" "$fuma"
-check "pipewire again: no partial file" test -z "$(find "$conf_d" -name '*partial*')"
-before=$(cat "$conf_d"/*)
-for args in "No Such Layout" "3D Cube|--set|distance=9" "3D Cube|--set|volume=1" "3D Cube|--set|layout=2"; do
-    IFS='|' read -r -a words <<<"$args"
-    run_pw --pipewire "${words[@]}"
-    check "pipewire ${words[*]}: refused in one line ($err)" refused
-    check "pipewire ${words[*]}: nothing changed" test "$(cat "$conf_d"/*)" = "$before"
-done
-run_pw --pipewire --uninstall
-check "pipewire --uninstall: both sinks gone" test ! -e "$fuma" -a ! -e "$ambix"
-check "pipewire --uninstall: other files stay, the plug-ins too" test -f "$conf_d/10-mine.conf" -a \
-    -d "$pw_home/.lv2/RegularDecoder.lv2"
-check "pipewire --uninstall: a line per sink" test "$(grep -c "^removed $conf_d/" <<<"$out")" -eq 2
 
 echo "install.sh: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
