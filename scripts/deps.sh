@@ -27,6 +27,7 @@ test=(
     clang libclang-rt-14-dev                # ./test.sh --sanitize, the fuzz run
     liblilv-dev lilv-utils jalv             # the LV2 bundles as a host sees them
     jackd2 libjack-jackd2-dev
+    pipewire pipewire-bin                   # the filter-chains live on a private daemon
     ffmpeg                                  # ffprobe, the second reader of the files ambidec writes
 )
 ci=(
