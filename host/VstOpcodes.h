@@ -159,3 +159,6 @@ constexpr int kKivLayoutMessageBytes = 256;
 // LayoutView record, product/LayoutView.h) into the sizeof(LayoutView) bytes ptr points at.
 // Answers 1 when copied.
 constexpr VstInt32 kKivLayoutView = 0x4B697676; // 'Kivv'
+// Index kKivTakeLayoutView hands LayoutDecoder's LV2 UI model the LayoutView its plug-in sent
+// (ptr, value bytes); the model shows it when value is sizeof(LayoutView). Answers 1 then.
+constexpr VstInt32 kKivTakeLayoutView = 0x4B697674; // 'Kivt'

@@ -316,34 +316,10 @@ private:
 
     std::string displayText(int index) {
         const float n = values_[index].load();
-        const float v = ldPhysical(index, n);
-        char text[32];
-        switch (index) {
-        case kLdLayout: {
-            const int choice = layoutChoiceOf(n);
-            if (choice < factoryLayoutCount()) return ldFactoryProgramName(choice);
-            std::lock_guard<std::mutex> lock(control_);
-            return fileName_.empty() ? "Layout in state" : fileName_;
-        }
-        case kLdSpatialEQ:
-            return kSpatialEQNames[static_cast<int>(v) < 0
-                                       ? 0
-                                       : (static_cast<int>(v) > 2 ? 2 : static_cast<int>(v))];
-        case kLdCompensation:
-        case kLdSubwoofer:
-            return ldSwitchOn(n) ? "On" : "Off";
-        case kLdDistance:
-            if (v >= kDistanceOffMetres) return "None";
-            break;
-        case kLdEncodedDistance:
-            if (v >= kDistanceOffMetres) return "No NFC";
-            break;
-        default:
-            break;
-        }
-        const int decimals = product.parameters[index].unit == ParameterUnit::Hertz ? 0 : 2;
-        std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(v));
-        return text;
+        if (index != kLdLayout || layoutChoiceOf(n) < factoryLayoutCount())
+            return ldDisplayText(index, n, "");
+        std::lock_guard<std::mutex> lock(control_);
+        return ldDisplayText(index, n, fileName_);
     }
 
     // A path as the user typed it, or a user layout's name.

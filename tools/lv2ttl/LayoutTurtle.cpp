@@ -22,6 +22,7 @@ const char* const kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\
                               "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                               "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+                              "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                               "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
                               "@prefix work: <http://lv2plug.in/ns/ext/worker#> .\n\n";
 
@@ -84,6 +85,18 @@ std::string layoutManifestTtl() {
         << "    a lv2:Plugin ;\n"
         << "    lv2:binary <" << product.name << ".so> ;\n"
         << "    rdfs:seeAlso <" << product.name << ".ttl> .\n";
+    // The editor; it learns the layout in force from the notify port.
+    ttl << "\n<" << kLdLv2UiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    ui:binary <" << product.name << "_ui.so> ;\n"
+        << "    lv2:extensionData ui:idleInterface ;\n"
+        << "    lv2:requiredFeature ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:parent , ui:touch , ui:resize , urid:map ;\n"
+        << "    ui:portNotification [\n"
+        << "        ui:plugin <" << product.uri << "> ;\n"
+        << "        lv2:symbol \"notify\" ;\n"
+        << "        ui:notifyType atom:Object\n"
+        << "    ] .\n";
     for (int p = 0; p < factoryLayoutCount(); ++p)
         ttl << "\n<" << presetUri(product.uri, p) << ">\n"
             << "    a pset:Preset ;\n"
@@ -112,6 +125,7 @@ std::string layoutPluginTtl() {
         << "    lv2:optionalFeature lv2:hardRTCapable , work:schedule ;\n"
         << "    lv2:extensionData work:interface , state:interface ;\n"
         << "    patch:writable <" << kLdLv2LayoutFileUri << "> ;\n"
+        << "    ui:ui <" << kLdLv2UiUri << "> ;\n"
         << "    lv2:port\n";
     for (int c = 0; c < 4; ++c)
         audioPort(ttl, kLdLv2FirstInput + c, true, product.inputs[c].symbol,
