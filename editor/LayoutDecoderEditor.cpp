@@ -192,8 +192,11 @@ void LayoutDecoderEditor::deleteFrame() {
     table = nullptr;
     chooser = nullptr;
     nameLine = messageLine = nullptr;
-    for (int i = 0; i < kNumParams; ++i)
-        controls[i] = nullptr, displays[i] = nullptr, dimmers[i] = nullptr;
+    for (int i = 0; i < kNumParams; ++i) {
+        controls[i] = nullptr;
+        displays[i] = nullptr;
+        dimmers[i] = nullptr;
+    }
     delete closing;
 }
 
