@@ -81,7 +81,7 @@ void KivLayoutDiagram::draw(CDrawContext* context) {
     cairo_fill(cr);
     cairo_restore(cr);
 
-    char text[16];
+    char text[48];
     auto marker = [&](double x, double y, bool hollow, bool square, int number) {
         cairo_save(cr);
         cairo_new_path(cr);

@@ -69,7 +69,7 @@ void KivSpeakerTable::draw(CDrawContext* context) {
     }
     context->setFont(&rowFont);
     context->setFontColor(kRowText);
-    char number[8];
+    char number[16];
     for (int k = 0; k < lines; ++k) {
         const int column = k / kLinesPerColumn, line = 1 + k % kLinesPerColumn;
         if (k < view.count) {
