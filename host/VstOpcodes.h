@@ -155,3 +155,10 @@ constexpr VstInt32 kKivLoadLayout = 0x4B69766C; // 'Kivl'
 // chunk or file was refused) into the 256 bytes ptr points at. Answers 1 when there is one.
 constexpr VstInt32 kKivLayoutMessage = 0x4B69766D; // 'Kivm'
 constexpr int kKivLayoutMessageBytes = 256;
+// Index kKivLayoutView copies what LayoutDecoder's editor shows of the layout in force (a
+// LayoutView record, product/LayoutView.h) into the sizeof(LayoutView) bytes ptr points at.
+// Answers 1 when copied.
+constexpr VstInt32 kKivLayoutView = 0x4B697676; // 'Kivv'
+// Index kKivTakeLayoutView hands LayoutDecoder's LV2 UI model the LayoutView its plug-in sent
+// (ptr, value bytes); the model shows it when value is sizeof(LayoutView). Answers 1 then.
+constexpr VstInt32 kKivTakeLayoutView = 0x4B697674; // 'Kivt'

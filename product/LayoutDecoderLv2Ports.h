@@ -15,8 +15,13 @@ inline constexpr std::uint32_t kLdLv2ControlIn = kLdLv2FirstControl + kLayoutDec
 inline constexpr std::uint32_t kLdLv2NotifyOut = kLdLv2ControlIn + 1;
 inline constexpr std::uint32_t kLdLv2PortCount = kLdLv2NotifyOut + 1;
 
+// The editor window, an X11 UI in LayoutDecoder_ui.so.
+inline constexpr const char* kLdLv2UiUri = "urn:kivtone:LayoutDecoder:ui";
 // The layout file, a patch:Parameter of range atom:Path.
 inline constexpr const char* kLdLv2LayoutFileUri = "urn:kivtone:LayoutDecoder#layoutFile";
+// What the UI shows: a patch:Set of this property on the notify port, its value an atom:Chunk
+// holding a LayoutView record (product/LayoutView.h).
+inline constexpr const char* kLdLv2LayoutViewUri = "urn:kivtone:LayoutDecoder#layoutView";
 // State keys: the layout's content and its file name (atom:String), its path (atom:Path).
 inline constexpr const char* kLdLv2StateTextUri = "urn:kivtone:LayoutDecoder#layoutText";
 inline constexpr const char* kLdLv2StateNameUri = "urn:kivtone:LayoutDecoder#layoutName";

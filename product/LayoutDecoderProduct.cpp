@@ -2,6 +2,7 @@
 #include "product/LayoutDecoderProduct.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "rig/FactoryLayouts.h"
@@ -72,6 +73,35 @@ float ldNormalised(int parameter, float physical) {
 
 bool ldSwitchOn(float normalised) {
     return normalised >= 0.5f;
+}
+
+std::string ldDisplayText(int index, float n, const std::string& stateLayoutName) {
+    const float v = ldPhysical(index, n);
+    switch (index) {
+    case kLdLayout: {
+        const int choice = layoutChoiceOf(n);
+        if (choice < factoryLayoutCount()) return ldFactoryProgramName(choice);
+        return stateLayoutName.empty() ? "Layout in state" : stateLayoutName;
+    }
+    case kLdSpatialEQ:
+        return kSpatialEQNames[v < 0.0f ? 0 : (v > 2.0f ? 2 : static_cast<int>(v))];
+    case kLdCompensation:
+    case kLdSubwoofer:
+        return ldSwitchOn(n) ? "On" : "Off";
+    case kLdDistance:
+        if (v >= kDistanceOffMetres) return "None";
+        break;
+    case kLdEncodedDistance:
+        if (v >= kDistanceOffMetres) return "No NFC";
+        break;
+    default:
+        break;
+    }
+    char text[32];
+    const int decimals =
+        kLayoutDecoderProduct.parameters[index].unit == ParameterUnit::Hertz ? 0 : 2;
+    std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(v));
+    return text;
 }
 
 std::vector<float> ldDefaultValues() {

@@ -87,6 +87,12 @@ float ldPhysical(int parameter, float normalised);
 float ldNormalised(int parameter, float physical); // clamped to 0 to 1
 bool ldSwitchOn(float normalised);                 // switches: from one half on
 
+// The text a host shows for a normalised value: the factory layout's name, or for the layout
+// in state its file name ("Layout in state" while there is none); "On"/"Off"; "None" and
+// "No NFC" for distances at their top; numbers with two decimals (Hz without). Any thread but
+// the audio thread.
+std::string ldDisplayText(int parameter, float normalised, const std::string& stateLayoutName);
+
 // The ten normalised values of the defaults, and of factory program `program` (its layout
 // chosen, the subwoofer as that layout has it).
 std::vector<float> ldDefaultValues();

@@ -5,6 +5,8 @@
 //   bmp00132.png  knob film strip, 281 frames of 64 x 64
 //   bmp00134.png  3-position switch strip, 3 frames of 48 x 24
 //   bmp00135.png  7-position switch strip, 7 frames of 96 x 24
+//   bmp00136.png  LayoutDecoder window background
+//   bmp00137.png  2-position switch strip, 2 frames of 48 x 24
 // usage: kiv_artwork OUTPUT_DIRECTORY
 #include <cairo.h>
 
@@ -188,6 +190,69 @@ bool background(const std::string& dir, int number, bool regular) {
     return ok;
 }
 
+// LayoutDecoder's window: a grid of nine labelled control cells on the left, the speaker
+// diagram's disc in the middle, the table's panel on the right, the layout chooser and the
+// message line below. The cells and areas are those of editor/LayoutDecoderEditor.cpp.
+bool layoutBackground(const std::string& dir) {
+    const int width = 890, height = 440;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(s);
+    cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, height);
+    cairo_pattern_add_color_stop_rgb(bg, 0, 0.20, 0.23, 0.28);
+    cairo_pattern_add_color_stop_rgb(bg, 1, 0.10, 0.11, 0.14);
+    cairo_set_source(cr, bg);
+    cairo_paint(cr);
+    cairo_pattern_destroy(bg);
+    cairo_set_line_width(cr, 1);
+    for (int y = 0; y < height; y += 3) {
+        cairo_move_to(cr, 0, y + 0.5);
+        cairo_line_to(cr, width, y + 0.5);
+        cairo_set_source_rgba(cr, 1, 1, 1, (y % 2) ? 0.012 : 0.02);
+        cairo_stroke(cr);
+    }
+    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.12);
+    cairo_stroke(cr);
+
+    text(cr, "LayoutDecoder", 14, 26, 16, kText, Align::Left, true);
+    text(cr, "KIVTONE", 876, 26, 10, kAccent, Align::Right, true);
+
+    const char* labels[3][3] = {{"LF Pattern", "HF Pattern", "Cut-off"},
+                                {"Spk Distance", "Enc Distance", "Spatial EQ"},
+                                {"Compensation", "Subwoofer", "Crossover"}};
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) {
+            const double left = 10 + 80 * column, top = 44 + 100 * row;
+            text(cr, labels[row][column], left + 40, top + 11, 10, kText, Align::Centre, true);
+            if (!(row == 1 && column == 2) && !(row == 2 && column < 2))
+                knobWell(cr, left + 8, top + 16);
+            else {
+                roundedRect(cr, left + 13, top + 33, 54, 30, 4);
+                cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
+                cairo_fill(cr);
+            }
+            displayPanel(cr, left + 2, top + 82, left + 78, top + 98);
+        }
+
+    // The diagram's disc, the table's panel, the chooser's label.
+    cairo_arc(cr, 400, 210, 146, 0, 2 * kPi);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
+    cairo_fill(cr);
+    text(cr, "front", 400, 76, 9, kMuted, Align::Centre);
+    roundedRect(cr, 552, 40, 332, 282, 6);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
+    cairo_fill(cr);
+    text(cr, "Compensation per output", 718, 336, 9, kMuted, Align::Centre);
+    text(cr, "Layout", 322, 388, 11, kText, Align::Right, true);
+    text(cr, "factory and your own", 560, 388, 9, kMuted, Align::Left);
+
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    const bool ok = save(s, dir, 136);
+    cairo_surface_destroy(s);
+    return ok;
+}
+
 // Frame k of 281: value k / 280, pointer from 225 degrees (lower left) clockwise over the
 // top to -45 degrees (lower right), with an arc that fills as the value rises.
 void knobFrame(cairo_t* cr, double top, double value) {
@@ -292,7 +357,8 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     const bool ok = background(dir, 130, false) && background(dir, 131, true) && knobStrip(dir) &&
-                    switchStrip(dir, 134, 3, 48) && switchStrip(dir, 135, 7, 96);
+                    switchStrip(dir, 134, 3, 48) && switchStrip(dir, 135, 7, 96) &&
+                    layoutBackground(dir) && switchStrip(dir, 137, 2, 48);
     cairo_debug_reset_static_data();
     return ok ? 0 : 1;
 }

@@ -9,9 +9,17 @@
 //
 // Each bundle's lv2ui_descriptor fills an LV2UI_Descriptor with its URI, an instantiate
 // that calls instantiateUi with its UiFace, and the functions below.
+//
+// A product with ports of its own (UiPorts) also talks patch messages with its plug-in when
+// the host maps URIDs: at open the UI asks for the view of the plug-in's layout (patch:Get);
+// each patch:Set of the view property on the notify port reaches the model as the
+// vendor-specific request kKivTakeLayoutView; the model's kKivLoadLayout request (a path)
+// becomes a patch:Set of the file property, an atom:Path, on the control port.
 #pragma once
 
 #include <lv2/ui/ui.h>
+
+#include <cstdint>
 
 #include "host/VstRecords.h"
 
@@ -20,10 +28,26 @@ struct ProductDescription;
 
 namespace kiv::lv2ui {
 
+// Where a product with a parameter table of its own has its ports.
+struct UiPorts {
+    const char* pluginUri;
+    const char* title; // of a top-level window of our own
+    std::uint32_t firstControlPort;
+    int numParameters;
+    float (*normalised)(int index, float physical);
+    float (*physical)(int index, float normalised);
+    std::uint32_t controlIn; // atom input taking patch messages
+    std::uint32_t notifyOut; // atom output answering them
+    const char* viewProperty;
+    const char* fileProperty;
+};
+
 struct UiFace {
+    // The product whose seven parameters follow its audio ports; null with ports.
     const ProductDescription* product;
     // The bundle's effect class with its editor, calling the host through audioMaster.
     AudioEffect* (*createEffect)(audioMasterCallback audioMaster);
+    const UiPorts* ports; // null: the product's seven parameters
 };
 
 // Null when the plug-in URI is not the product's, or when no window can be opened.

@@ -12,7 +12,7 @@ AudioEffect* createEffect(audioMasterCallback audioMaster) {
     return new KivAmbiDecEdit<KivAmbiDec, KivAmbiEditorJex>(audioMaster);
 }
 
-const kiv::lv2ui::UiFace kFace{&kIrregularDecoderProduct, &createEffect};
+const kiv::lv2ui::UiFace kFace{&kIrregularDecoderProduct, &createEffect, nullptr};
 
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*,
                          LV2UI_Write_Function write, LV2UI_Controller controller,

@@ -7,8 +7,16 @@
 // work, runs the engine. work on the host's worker thread: it reads the file, designs the
 // decoder and hands the plan to the engine (whose hand-over is lock-free), then answers with
 // what the audio thread swaps in work_response (the path shown, whether the preset plays as
-// written). instantiate, activate, save and restore on the host's other threads; restore
-// designs in place, so that a restored layout plays from the next block.
+// written, the view of the layout for the UI). instantiate, activate, save and restore on the
+// host's other threads; restore designs in place, so that a restored layout plays from the
+// next block.
+//
+// The UI learns the layout in force from a patch:Set of layoutView on the notify port, sent
+// after every change and in answer to patch:Get: its value is an atom:Chunk holding the
+// LayoutView record (product/LayoutView.h). Not the layout's text: that may be as large as a
+// layout file, more than a notify buffer holds, and the UI would have to parse and design it
+// again; the view is a fixed 1 KB, says what the plug-in actually installed (at its rate,
+// with its refusals), and can be forged in run without allocating.
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -31,6 +39,7 @@
 #include "engine/LayoutDecoderEngine.h"
 #include "host/lv2/BlockLength.h"
 #include "product/LayoutDecoderLv2Ports.h"
+#include "product/LayoutView.h"
 #include "rig/LayoutFile.h"
 #include "rig/RigError.h"
 
@@ -52,11 +61,14 @@ struct WorkAnswer {
     std::uint32_t loaded; // a file was taken: the path below is now the one shown
     std::uint32_t pathBytes;
     char path[kLdLv2MaxPathBytes];
+    std::uint32_t refused; // nothing changed; view.message says why
+    LayoutView view;
 };
 
 struct Uris {
     LV2_URID atomPath, atomString, atomObject, atomSequence, atomUrid, atomEventTransfer;
     LV2_URID patchSet, patchGet, patchProperty, patchValue, layoutFile, stateText, stateName;
+    LV2_URID atomChunk, layoutView;
 };
 
 std::string baseName(const std::string& path) {
@@ -67,7 +79,7 @@ std::string baseName(const std::string& path) {
 class LayoutDecoderLv2 {
 public:
     LayoutDecoderLv2(double rate, int block, LV2_URID_Map* map, LV2_Worker_Schedule* schedule)
-        : engine_(32, block), schedule_(schedule) {
+        : engine_(32, block), schedule_(schedule), rate_(static_cast<float>(rate)) {
         engine_.setFS(static_cast<float>(rate));
         if (map) mapUris(map);
         const std::vector<float> defaults = ldDefaultValues();
@@ -92,6 +104,8 @@ public:
         uris_.layoutFile = map->map(map->handle, kLdLv2LayoutFileUri);
         uris_.stateText = map->map(map->handle, kLdLv2StateTextUri);
         uris_.stateName = map->map(map->handle, kLdLv2StateNameUri);
+        uris_.atomChunk = map->map(map->handle, LV2_ATOM__Chunk);
+        uris_.layoutView = map->map(map->handle, kLdLv2LayoutViewUri);
         lv2_atom_forge_init(&forge_, map);
     }
 
@@ -168,13 +182,16 @@ public:
                     fileText_ = text;
                     filePath_ = path;
                 }
-                engine_.submitPlan(ldApplySettings(r.rig, valuesVector(values)));
+                const DecoderPlan plan = ldApplySettings(r.rig, valuesVector(values));
+                engine_.submitPlan(plan);
                 answer.asWritten = r.rig.asWritten;
                 answer.loaded = 1;
                 answer.pathBytes = static_cast<std::uint32_t>(path.size());
                 std::memcpy(answer.path, path.data(), path.size());
-            } catch (const std::exception&) {
-                return LV2_WORKER_SUCCESS; // refused: the layout in use stays
+                answer.view = viewOf(r, plan);
+            } catch (const std::exception& e) {
+                answer.refused = 1; // the layout in use stays; the UI is told why
+                setViewText(answer.view.message, LayoutView::kMessageBytes, e.what());
             }
         } else if (request.kind == kPlan) {
             if (request.layoutChanged &&
@@ -188,8 +205,13 @@ public:
             float values[kLayoutDecoderParameters] = {};
             std::copy(request.values, request.values + kLayoutDecoderParameters, values);
             keepFileLayout(values, request.layoutChanged != 0);
-            if (!rebuild(values, &asWritten, true)) return LV2_WORKER_SUCCESS;
-            answer.asWritten = asWritten;
+            std::string error;
+            if (rebuild(values, &asWritten, true, &answer.view, &error)) {
+                answer.asWritten = asWritten;
+            } else {
+                answer.refused = 1;
+                setViewText(answer.view.message, LayoutView::kMessageBytes, error);
+            }
         } else {
             return LV2_WORKER_ERR_UNKNOWN;
         }
@@ -200,6 +222,15 @@ public:
     LV2_Worker_Status workResponse(std::uint32_t size, const void* data) {
         if (size != sizeof(WorkAnswer)) return LV2_WORKER_ERR_UNKNOWN;
         const WorkAnswer* answer = static_cast<const WorkAnswer*>(data);
+        if (answer->refused) {
+            std::memcpy(view_.message, answer->view.message, sizeof view_.message);
+            view_.generation = ++viewGeneration_;
+            viewPending_ = true;
+            return LV2_WORKER_SUCCESS;
+        }
+        view_ = answer->view;
+        view_.generation = ++viewGeneration_;
+        viewPending_ = true;
         asWritten_ = answer->asWritten != 0;
         applyEngineValues();
         if (answer->loaded) {
@@ -276,9 +307,16 @@ private:
         return std::vector<float>(v, v + kLayoutDecoderParameters);
     }
 
-    // The layout and plan the values ask for; false when they cannot be used. Off the audio
-    // thread.
-    bool rebuild(const float* values, bool* asWritten, bool running) {
+    // The view of a layout decoded by plan, with the line the user is told about it.
+    LayoutView viewOf(const LdResolved& r, const DecoderPlan& plan) const {
+        return makeLayoutView(r.layout, r.rig.asWritten, plan, rate_,
+                              !r.rig.notice.empty() ? r.rig.notice : r.rig.uncovered);
+    }
+
+    // The layout and plan the values ask for; false when they cannot be used (error says
+    // why). Off the audio thread.
+    bool rebuild(const float* values, bool* asWritten, bool running, LayoutView* view = nullptr,
+                 std::string* error = nullptr) {
         std::string name, text;
         {
             std::lock_guard<std::mutex> lock(state_);
@@ -288,13 +326,16 @@ private:
         try {
             const LdResolved r = ldResolve(layoutChoiceOf(values[kLdLayout]), name, text);
             if (running) {
-                engine_.submitPlan(ldApplySettings(r.rig, valuesVector(values)));
+                const DecoderPlan plan = ldApplySettings(r.rig, valuesVector(values));
+                engine_.submitPlan(plan);
                 if (asWritten) *asWritten = r.rig.asWritten;
+                if (view) *view = viewOf(r, plan);
             } else {
                 install(r, values);
             }
             return true;
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            if (error) *error = e.what();
             return false;
         }
     }
@@ -303,6 +344,10 @@ private:
     void install(const LdResolved& r, const float* values) {
         const DecoderPlan plan = ldApplySettings(r.rig, valuesVector(values));
         asWritten_ = r.rig.asWritten;
+        // No block runs meanwhile: the view is the audio thread's to send at its next block.
+        view_ = viewOf(r, plan);
+        view_.generation = ++viewGeneration_;
+        viewPending_ = true;
         applyEngineValues();
         if (activated_)
             engine_.submitPlan(plan);
@@ -369,6 +414,7 @@ private:
                 handleObject(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
             }
         }
+        if (viewPending_ && atomOut_ && sendView()) viewPending_ = false;
         if (atomOut_) lv2_atom_forge_pop(&forge_, &outFrame_);
     }
 
@@ -382,6 +428,11 @@ private:
             reinterpret_cast<const LV2_Atom_URID*>(property)->body == uris_.layoutFile;
         if (object->body.otype == uris_.patchGet) {
             if (!property || aboutFile) answerGet();
+            const bool aboutView =
+                property && property->type == uris_.atomUrid &&
+                property->size == sizeof(LV2_URID) &&
+                reinterpret_cast<const LV2_Atom_URID*>(property)->body == uris_.layoutView;
+            if (!property || aboutView) viewPending_ = true; // sent at the end of the block
             return;
         }
         if (object->body.otype != uris_.patchSet || !aboutFile || !value) return;
@@ -394,6 +445,20 @@ private:
         request_.pathBytes = value->size - 1;
         std::memcpy(request_.path, path, value->size - 1);
         if (schedule_) schedule_->schedule_work(schedule_->handle, sizeof request_, &request_);
+    }
+
+    // A patch:Set of layoutView with the view; false when the notify buffer is full.
+    bool sendView() {
+        LV2_Atom_Forge_Frame frame;
+        if (!lv2_atom_forge_frame_time(&forge_, 0)) return false;
+        if (!lv2_atom_forge_object(&forge_, &frame, 0, uris_.patchSet)) return false;
+        lv2_atom_forge_key(&forge_, uris_.patchProperty);
+        lv2_atom_forge_urid(&forge_, uris_.layoutView);
+        lv2_atom_forge_key(&forge_, uris_.patchValue);
+        const bool written = lv2_atom_forge_atom(&forge_, sizeof view_, uris_.atomChunk) &&
+                             lv2_atom_forge_write(&forge_, &view_, sizeof view_);
+        lv2_atom_forge_pop(&forge_, &frame);
+        return written;
     }
 
     void answerGet() {
@@ -431,6 +496,10 @@ private:
     WorkRequest request_{};
     std::uint32_t shownPathBytes_ = 0;
     char shownPath_[kLdLv2MaxPathBytes] = {};
+    float rate_;
+    LayoutView view_{};
+    std::uint32_t viewGeneration_ = 0;
+    bool viewPending_ = false; // the UI has not been sent view_ yet
 
     std::mutex state_; // the layout in state: worker, save, restore (never run)
     std::string fileName_, fileText_, filePath_;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // LayoutDecoder as a VST 2.4 effect: four FuMa inputs, 32 outputs, the ten parameters of
-// its product description, one program per factory layout, and its state (parameters and
-// the layout's content) in a versioned chunk. No editor: the host's generic controls show
-// the parameters; a file is loaded with the vendor-specific request kKivLoadLayout.
+// its product description, one program per factory layout and then one per user layout
+// (the files found in the user's layout directory when the instance is made), its state
+// (parameters and the layout's content) in a versioned chunk, and its editor window, which
+// reads the view of the layout in force that the effect publishes (LayoutViewSource). A file
+// is also loaded with the vendor-specific request kKivLoadLayout.
 //
 // Threads: processReplacing on the audio thread, which only runs the engine. setParameter
 // on any thread: a seed parameter goes to the engine at once; a parameter that changes the
@@ -19,6 +21,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <pthread.h>
@@ -26,11 +29,13 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "editor/LayoutDecoderEditor.h"
 #include "engine/LayoutDecoderEngine.h"
 #include "host/AudioEffectX.h"
 #include "host/HostText.h"
 #include "host/ProductTextEffect.h"
 #include "product/LayoutDecoderProduct.h"
+#include "product/LayoutViewSource.h"
 #include "product/NormalisedValue.h"
 #include "rig/FactoryLayouts.h"
 #include "rig/LayoutFile.h"
@@ -56,24 +61,30 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class LayoutDecoderEffect : public ProductTextEffect<LayoutDecoderProduct> {
+class LayoutDecoderEffect : public ProductTextEffect<LayoutDecoderProduct>,
+                            public LayoutViewSource {
 public:
-    explicit LayoutDecoderEffect(audioMasterCallback audioMaster)
-        : ProductTextEffect(audioMaster, factoryLayoutCount(), kParams, product),
-          engine_(product.numOutputs, blockSize) {
+    explicit LayoutDecoderEffect(audioMasterCallback audioMaster,
+                                 std::vector<UserLayoutFile> userLayouts = listUserLayouts())
+        : ProductTextEffect(audioMaster,
+                            factoryLayoutCount() + static_cast<int>(userLayouts.size()), kParams,
+                            product),
+          engine_(product.numOutputs, blockSize), userLayouts_(std::move(userLayouts)) {
         setNumInputs(product.numInputs);
         setNumOutputs(product.numOutputs);
         canProcessReplacing(true);
         programsAreChunks(true);
         setUniqueID(product.uniqueID);
         labels_.assign(product.numOutputs, "Unused");
-        for (int p = 0; p < numPrograms; ++p) programValues_.push_back(ldFactoryProgramValues(p));
+        for (int p = 0; p < factoryLayoutCount(); ++p)
+            programValues_.push_back(ldFactoryProgramValues(p));
         const std::vector<float> values = ldFactoryProgramValues(0);
         for (int i = 0; i < kParams; ++i) values_[i].store(values[i]);
         wanted_.store(1);
         // A thread of our own, started without a heap block of the library's.
         if (pthread_create(&worker_, nullptr, &LayoutDecoderEffect::workerMain, this) != 0)
             workerStarted_ = false; // resume and the dispatcher then serve every request
+        gui_ = new LayoutDecoderEditor(this, this); // registers itself with setEditor
     }
 
     static void* workerMain(void* self) {
@@ -113,6 +124,7 @@ public:
         std::lock_guard<std::mutex> lock(control_);
         sampleRate = rate;
         engine_.setFS(rate);
+        ++viewGeneration_; // the delays are whole frames at the rate
     }
     void setBlockSize(VstInt32 n) override {
         if (n <= 0) return;
@@ -135,6 +147,8 @@ public:
                 wake_.notify_all();
         } else
             applyEngineValues();
+        // The base destructor deletes the editor last, so it is there while this lives.
+        if (gui_ && editor == gui_) gui_->setParameter(index, normalised);
     }
     float getParameter(VstInt32 index) override {
         return validIndex(index, kParams) ? values_[index].load() : 0.0f;
@@ -152,22 +166,41 @@ public:
         copyHostText(text, displayText(index).c_str(), kHostTextChars);
     }
 
-    // ---- programs: the factory layouts ----
+    // ---- programs: the factory layouts, then the user's own ----
 
     void setProgram(VstInt32 program) override {
         if (!validIndex(program, numPrograms)) return;
         curProgram = program;
+        if (program >= factoryLayoutCount()) {
+            // Read and designed here, off the audio thread, as any file the user loads.
+            const std::string& path = userLayouts_[program - factoryLayoutCount()].path;
+            vendorSpecific(kKivLoadLayout, 0, const_cast<char*>(path.c_str()), 0.0f);
+            for (int i = 0; i < kParams; ++i)
+                if (gui_ && editor == gui_) gui_->setParameter(i, values_[i].load());
+            return;
+        }
         const std::vector<float>& values = programValues_[program];
         for (int i = 0; i < kParams; ++i) setParameter(i, values[i]);
     }
     void setProgramName(char*) override {} // the names are the layouts'
     void getProgramName(char* name) override {
-        copyHostText(name, factoryLayouts()[curProgram].name.c_str(), kHostProgramNameChars);
+        copyHostText(name, programName(curProgram).c_str(), kHostProgramNameChars);
     }
     bool getProgramNameIndexed(VstInt32, VstInt32 index, char* text) override {
         if (!validIndex(index, numPrograms) || !text) return false;
-        copyHostText(text, factoryLayouts()[index].name.c_str(), kHostProgramNameChars);
+        copyHostText(text, programName(index).c_str(), kHostProgramNameChars);
         return true;
+    }
+
+    // ---- the editor's view ----
+
+    LayoutView layoutView() override {
+        std::unique_lock<std::mutex> lock(control_);
+        if (!running_) waitServed(lock); // an editor opened before resume shows the layout
+        LayoutView view =
+            makeLayoutView(shownLayout_, shownAsWritten_, shownPlan_, sampleRate, shownMessage_);
+        view.generation = viewGeneration_;
+        return view;
     }
 
     // ---- state ----
@@ -199,6 +232,13 @@ public:
     }
 
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) override {
+        if (index == kKivSnapshot && ptr && gui_)
+            return gui_->writeSnapshot(static_cast<const char*>(ptr)) ? 1 : 0;
+        if (index == kKivLayoutView && ptr) {
+            const LayoutView view = layoutView();
+            std::memcpy(ptr, &view, sizeof view);
+            return 1;
+        }
         if (index == kKivLayoutMessage && ptr) {
             std::lock_guard<std::mutex> lock(control_);
             copyHostText(static_cast<char*>(ptr), lastError_.c_str(), kKivLayoutMessageBytes - 1);
@@ -272,34 +312,10 @@ private:
 
     std::string displayText(int index) {
         const float n = values_[index].load();
-        const float v = ldPhysical(index, n);
-        char text[32];
-        switch (index) {
-        case kLdLayout: {
-            const int choice = layoutChoiceOf(n);
-            if (choice < factoryLayoutCount()) return ldFactoryProgramName(choice);
-            std::lock_guard<std::mutex> lock(control_);
-            return fileName_.empty() ? "Layout in state" : fileName_;
-        }
-        case kLdSpatialEQ:
-            return kSpatialEQNames[static_cast<int>(v) < 0
-                                       ? 0
-                                       : (static_cast<int>(v) > 2 ? 2 : static_cast<int>(v))];
-        case kLdCompensation:
-        case kLdSubwoofer:
-            return ldSwitchOn(n) ? "On" : "Off";
-        case kLdDistance:
-            if (v >= kDistanceOffMetres) return "None";
-            break;
-        case kLdEncodedDistance:
-            if (v >= kDistanceOffMetres) return "No NFC";
-            break;
-        default:
-            break;
-        }
-        const int decimals = product.parameters[index].unit == ParameterUnit::Hertz ? 0 : 2;
-        std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(v));
-        return text;
+        if (index != kLdLayout || layoutChoiceOf(n) < factoryLayoutCount())
+            return ldDisplayText(index, n, "");
+        std::lock_guard<std::mutex> lock(control_);
+        return ldDisplayText(index, n, fileName_);
     }
 
     // A path as the user typed it, or a user layout's name.
@@ -314,6 +330,13 @@ private:
     void refuse(const std::string& line) {
         std::lock_guard<std::mutex> lock(control_);
         lastError_ = line;
+        shownMessage_ = line;
+        ++viewGeneration_;
+    }
+
+    std::string programName(int program) const {
+        return program < factoryLayoutCount() ? factoryLayouts()[program].name
+                                              : userLayouts_[program - factoryLayoutCount()].name;
     }
 
     // The layout and plan for a choice; factory designs and the last file's are kept.
@@ -408,6 +431,11 @@ private:
         else
             engine_.setPlan(plan);
         labels_ = ldOutputLabels(resolved.layout, plan.subwoofer);
+        shownLayout_ = resolved.layout;
+        shownAsWritten_ = resolved.rig.asWritten;
+        shownPlan_ = plan;
+        shownMessage_ = !resolved.rig.notice.empty() ? resolved.rig.notice : resolved.rig.uncovered;
+        ++viewGeneration_;
     }
 
     LayoutDecoderEngine engine_;
@@ -429,6 +457,15 @@ private:
     std::vector<std::vector<float>> programValues_; // the factory programs, made once
     std::vector<char> chunk_;
     std::string lastError_;
+    // What the editor shows: the layout last installed and its plan, and the last line for
+    // the user (a refusal, a redesigned preset, the directions left uncovered).
+    Layout shownLayout_;
+    bool shownAsWritten_ = false;
+    DecoderPlan shownPlan_;
+    std::string shownMessage_;
+    std::uint32_t viewGeneration_ = 1;
+    const std::vector<UserLayoutFile> userLayouts_; // programs after the factory layouts
+    LayoutDecoderEditor* gui_ = nullptr;            // owned by the effect base
 
     std::mutex design_; // the design caches
     std::map<int, LdResolved> factoryCache_;

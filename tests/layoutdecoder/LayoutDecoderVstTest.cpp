@@ -22,6 +22,7 @@
 #include "rig/LayoutFile.h"
 #include "rig/PlaneWave.h"
 #include "rig/RigPlan.h"
+#include "rig/UserLayouts.h"
 #include "tools/vsthost/VstHost.h"
 
 namespace {
@@ -179,14 +180,15 @@ TEST(LayoutDecoderVst, IsWhatItsDescriptionSays) {
     EXPECT_EQ(e->numOutputs, 32);
     EXPECT_EQ(e->uniqueID, kLayoutDecoderProduct.uniqueID);
     EXPECT_EQ(e->numParams, kLayoutDecoderParameters);
-    EXPECT_EQ(e->numPrograms, static_cast<int>(factoryLayouts().size()));
+    // The factory layouts, then the user's own.
+    EXPECT_EQ(e->numPrograms, factoryLayoutCount() + static_cast<int>(listUserLayouts().size()));
     EXPECT_NE(e->flags & effFlagsProgramChunks, 0);
-    EXPECT_EQ(e->flags & effFlagsHasEditor, 0); // no editor, and it does not claim one
+    EXPECT_NE(e->flags & effFlagsHasEditor, 0);
     EXPECT_EQ(p->effectName(), "LayoutDecoder");
     // The layout choice's top value is the layout in state.
     EXPECT_EQ(kLayoutDecoderProduct.parameters[kLdLayout].maximum,
               static_cast<float>(factoryLayoutCount()));
-    for (int i = 0; i < e->numPrograms; ++i)
+    for (int i = 0; i < factoryLayoutCount(); ++i)
         EXPECT_EQ(p->programNameIndexed(i), factoryLayouts()[i].name.substr(0, 23));
 }
 

@@ -27,14 +27,15 @@ inline bool onPath(const char* program) {
 
 class XvfbServer {
 public:
-    explicit XvfbServer(const std::string& logPath = ::testing::TempDir() + "xvfb-" +
-                                                     std::to_string(getpid()) + ".log")
+    // screen: WIDTHxHEIGHTxDEPTH of the one screen.
+    explicit XvfbServer(const std::string& logPath = defaultLogPath(),
+                        const std::string& screen = "640x480x24")
         : log(logPath) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) return;
         kiv::test::ChildOptions options;
         options.argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
-                        "-screen",   "0",          "640x480x24",
+                        "-screen",   "0",          screen,
                         "-nolisten", "tcp",        "-noreset"};
         options.logPath = log;
         options.keepFd = fds[1];
@@ -63,6 +64,9 @@ public:
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     const std::string& name() const { return display; }
+    static std::string defaultLogPath() {
+        return ::testing::TempDir() + "xvfb-" + std::to_string(getpid()) + ".log";
+    }
     pid_t pid() const { return process ? process->pid() : -1; }
 
 private:

@@ -14,7 +14,7 @@ namespace {
 const LayoutDecoderProduct& product = kLayoutDecoderProduct;
 
 const std::string kPrefixes = prefixBlock(
-    {"atom", "doap", "foaf", "lv2", "patch", "pset", "rdf", "rdfs", "state", "urid", "work"});
+    {"atom", "doap", "foaf", "lv2", "patch", "pset", "rdf", "rdfs", "state", "ui", "urid", "work"});
 
 std::string physicalText(int k, float normalised) {
     const float v = ldPhysical(k, normalised);
@@ -75,6 +75,18 @@ std::string layoutManifestTtl() {
         << "    a lv2:Plugin ;\n"
         << "    lv2:binary <" << product.name << ".so> ;\n"
         << "    rdfs:seeAlso <" << product.name << ".ttl> .\n";
+    // The editor; it learns the layout in force from the notify port.
+    ttl << "\n<" << kLdLv2UiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    ui:binary <" << product.name << "_ui.so> ;\n"
+        << "    lv2:extensionData ui:idleInterface ;\n"
+        << "    lv2:requiredFeature ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:parent , ui:touch , ui:resize , urid:map ;\n"
+        << "    ui:portNotification [\n"
+        << "        ui:plugin <" << product.uri << "> ;\n"
+        << "        lv2:symbol \"notify\" ;\n"
+        << "        ui:notifyType atom:Object\n"
+        << "    ] .\n";
     for (int p = 0; p < factoryLayoutCount(); ++p)
         ttl << "\n<" << presetUri(product.uri, p) << ">\n"
             << "    a pset:Preset ;\n"
@@ -103,6 +115,7 @@ std::string layoutPluginTtl() {
         << "    lv2:optionalFeature lv2:hardRTCapable , work:schedule ;\n"
         << "    lv2:extensionData work:interface , state:interface ;\n"
         << "    patch:writable <" << kLdLv2LayoutFileUri << "> ;\n"
+        << "    ui:ui <" << kLdLv2UiUri << "> ;\n"
         << "    lv2:port\n";
     for (int c = 0; c < 4; ++c)
         audioPort(ttl, kLdLv2FirstInput + c, true, product.inputs[c].symbol,
