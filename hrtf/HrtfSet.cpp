@@ -3,7 +3,10 @@
 
 #include <fcntl.h>
 #include <mysofa.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -89,6 +92,42 @@ std::vector<char> readSetFile(const std::string& path) {
     return data;
 }
 
+// libmysofa's reader crashes on some damaged files (a truncated set can smash its stack or
+// make it read out of bounds), which would take the host down with it. So the file is parsed
+// once in a child process first: only a file the child read and checked is parsed here.
+// Returns 0 when the child was content, libmysofa's error code, or -1 when it crashed or
+// took too long.
+int parseInChild(const std::vector<char>& data) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return MYSOFA_OK; // no child to be had: read it here, as libmysofa would
+    if (pid == 0) {
+        // The child: only the parse, no exit handlers; its crash reports go nowhere.
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        if (devNull >= 0) ::dup2(devNull, 2);
+        int err = MYSOFA_OK;
+        MYSOFA_HRTF* hrtf = mysofa_load_data(data.data(), data.size(), &err);
+        if (hrtf && err == MYSOFA_OK) err = mysofa_check(hrtf);
+        if (!hrtf && err == MYSOFA_OK) err = MYSOFA_INTERNAL_ERROR;
+        // Exit codes 1 .. 100 carry libmysofa's errors, offset from its first one.
+        ::_exit(err == MYSOFA_OK ? 0 : std::clamp(err - MYSOFA_INVALID_FORMAT + 1, 1, 100));
+    }
+    int status = 0;
+    for (int waited = 0; waited < 30000; waited += 5) { // 30 s
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            if (!WIFEXITED(status)) return -1;
+            const int code = WEXITSTATUS(status);
+            return code == 0 ? MYSOFA_OK : code - 1 + MYSOFA_INVALID_FORMAT;
+        }
+        if (done < 0 && errno != EINTR) return MYSOFA_OK;
+        const timespec pause{0, 5'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+    ::kill(pid, SIGKILL); // pid > 1: fork gave it
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
 } // namespace
 
 std::string HrtfSet::defaultPath() {
@@ -105,6 +144,9 @@ std::shared_ptr<const HrtfSet> HrtfSet::open(const std::string& path, double sam
         throw HrtfError(path + ": cannot be used at a sample rate of " +
                         std::to_string(sampleRate) + " Hz");
     std::vector<char> data = readSetFile(path);
+    const int childSays = parseInChild(data);
+    if (childSays == -1) throw HrtfError(path + ": is damaged (libmysofa cannot read it safely)");
+    if (childSays != MYSOFA_OK) throw HrtfError(path + ": " + mysofaProblem(childSays));
 
     // The set's own rate, before libmysofa resamples it.
     double fileRate = 0.0;
