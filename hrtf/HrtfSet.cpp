@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "hrtf/HrtfError.h"
@@ -144,6 +145,37 @@ std::shared_ptr<const HrtfSet> HrtfSet::open(const std::string& path, double sam
         throw HrtfError(path + ": cannot be used at a sample rate of " +
                         std::to_string(sampleRate) + " Hz");
     std::vector<char> data = readSetFile(path);
+
+    // Every instance of the monitor opens the default set, and a restored session opens its
+    // set again: a set already open with the same content, path and rate is shared.
+    struct Cached {
+        std::string path;
+        double rate;
+        int maxTaps;
+        size_t bytes, hash;
+        std::weak_ptr<const HrtfSet> set;
+    };
+    static std::mutex cacheLock;
+    static std::vector<Cached> cache;
+    const size_t hash = std::hash<std::string_view>()(std::string_view(data.data(), data.size()));
+    {
+        std::lock_guard<std::mutex> lock(cacheLock);
+        cache.erase(std::remove_if(cache.begin(), cache.end(),
+                                   [](const Cached& c) { return c.set.expired(); }),
+                    cache.end());
+        for (const Cached& c : cache)
+            if (c.path == path && c.rate == sampleRate && c.maxTaps == maxTaps &&
+                c.bytes == data.size() && c.hash == hash)
+                if (auto set = c.set.lock()) return set;
+    }
+    std::shared_ptr<const HrtfSet> set = load(path, data, sampleRate, maxTaps);
+    std::lock_guard<std::mutex> lock(cacheLock);
+    cache.push_back({path, sampleRate, maxTaps, data.size(), hash, set});
+    return set;
+}
+
+std::shared_ptr<const HrtfSet> HrtfSet::load(const std::string& path, const std::vector<char>& data,
+                                             double sampleRate, int maxTaps) {
     const int childSays = parseInChild(data);
     if (childSays == -1) throw HrtfError(path + ": is damaged (libmysofa cannot read it safely)");
     if (childSays != MYSOFA_OK) throw HrtfError(path + ": " + mysofaProblem(childSays));
