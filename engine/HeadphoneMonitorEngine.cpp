@@ -180,7 +180,8 @@ void HeadphoneMonitorEngine::process(const float* const* inputs, int numInputs, 
     const double a = levelCoeff_;
 
     int done = 0;
-    frames = std::clamp(frames, 0, maxBlock_);
+    // Blocks longer than maxBlock work as well: the partitions are gathered frame by frame.
+    frames = std::max(frames, 0);
     while (done < frames) {
         const int n = std::min(frames - done, partition_ - fill_);
         // Every row is gathered, so a kernel with more feeds can start at any block.

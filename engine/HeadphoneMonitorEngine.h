@@ -47,7 +47,8 @@ public:
     std::shared_ptr<const BinauralPlan> plan() const; // the last accepted, or null
     void reclaim(); // frees what the audio thread has finished with (setPlan does it too)
 
-    // inputs[0..numInputs-1] (a null pointer is silence), frames <= maxBlock. Feeds beyond
+    // inputs[0..numInputs-1] (a null pointer is silence), any number of frames (a host that
+    // gives more than maxBlock gets the same latency). Feeds beyond
     // the plan's are ignored. left and right may not alias the inputs.
     void process(const float* const* inputs, int numInputs, float* left, float* right, int frames);
 
