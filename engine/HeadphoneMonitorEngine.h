@@ -48,8 +48,9 @@ public:
     void reclaim(); // frees what the audio thread has finished with (setPlan does it too)
 
     // inputs[0..numInputs-1] (a null pointer is silence), any number of frames (a host that
-    // gives more than maxBlock gets the same latency). Feeds beyond
-    // the plan's are ignored. left and right may not alias the inputs.
+    // gives more than maxBlock gets the same latency). Feeds beyond the plan's are ignored;
+    // non-finite samples are taken as silence. left and right may be input buffers: each
+    // range of input is taken before that range of output is written.
     void process(const float* const* inputs, int numInputs, float* left, float* right, int frames);
 
     int latency() const { return partition_; } // frames, fixed by prepare

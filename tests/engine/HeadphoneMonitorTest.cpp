@@ -241,6 +241,14 @@ TEST(HeadphoneMonitorEngine, LevelGlidesAndPlansThatDoNotFitAreRefused) {
         }
     for (int i = change + 3840; i < frames; ++i) ASSERT_NEAR(y.left[i], 0.1f * r.left[i], 1e-5);
 
+    // A burst of non-finite samples is heard as silence, and the output stays finite.
+    auto poisoned = in;
+    for (int i = 100; i < 140; ++i) poisoned[i % 2][i] = i % 3 ? NAN : INFINITY;
+    const Ears p = run(engine, poisoned, {maxBlock});
+    for (int i = 0; i < frames; ++i) {
+        ASSERT_TRUE(std::isfinite(p.left[i]) && std::isfinite(p.right[i])) << "frame " << i;
+    }
+
     // reset() drops the tails and the delayed frames still in the engine.
     engine.reset();
     const Ears silent = run(engine, {std::vector<float>(2000, 0.0f)}, {maxBlock});
