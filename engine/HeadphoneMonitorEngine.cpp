@@ -124,7 +124,7 @@ void HeadphoneMonitorEngine::runPartition() {
     if (current_) feeds = current_->feeds;
     if (next_) feeds = std::max(feeds, next_->feeds);
     const float* rows[kMaxFeeds];
-    for (int f = 0; f < kMaxFeeds; ++f) rows[f] = in_.data() + f * p;
+    for (int f = 0; f < std::max(feeds, 2); ++f) rows[f] = in_.data() + f * p;
     conv_.push(rows, feeds);
     std::copy(rows[0], rows[0] + p, dryL_.begin());
     std::copy(rows[1], rows[1] + p, dryR_.begin());
@@ -170,7 +170,7 @@ void HeadphoneMonitorEngine::process(const float* const* inputs, int numInputs, 
         for (auto* v : {&in_, &wetL_, &wetR_, &dryL_, &dryR_})
             std::fill(v->begin(), v->end(), 0.0f);
     }
-    takePending();
+    if (fill_ == 0) takePending();
 
     const size_t p = static_cast<size_t>(partition_);
     const int given = inputs ? std::clamp(numInputs, 0, static_cast<int>(kMaxFeeds)) : 0;
@@ -184,8 +184,12 @@ void HeadphoneMonitorEngine::process(const float* const* inputs, int numInputs, 
     frames = std::max(frames, 0);
     while (done < frames) {
         const int n = std::min(frames - done, partition_ - fill_);
-        // Every row is gathered, so a kernel with more feeds can start at any block.
-        for (int f = 0; f < kMaxFeeds; ++f) {
+        // The rows the kernels hear, and feeds 1 and 2 for the bypass; a new kernel starts
+        // only where a partition starts, so its rows are whole.
+        int rows = 2;
+        if (current_) rows = std::max(rows, current_->feeds);
+        if (next_) rows = std::max(rows, next_->feeds);
+        for (int f = 0; f < rows; ++f) {
             float* row = in_.data() + f * p + fill_;
             if (f < given && inputs[f]) {
                 // A non-finite sample would stay in the delay line for the whole response
@@ -213,6 +217,7 @@ void HeadphoneMonitorEngine::process(const float* const* inputs, int numInputs, 
         if (fill_ == partition_) {
             runPartition();
             fill_ = 0;
+            takePending();
         }
     }
 }
