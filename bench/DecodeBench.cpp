@@ -6,15 +6,21 @@
 // ratio. Next to them, the LV2 plug-in's run through its descriptor with the same settings
 // as control values, which should cost the same. Then the layout decoder's engine on a
 // 7.0.4 rig (11 speakers) and a 24-speaker dome, two bands, distance compensation and
-// near-field compensation per speaker on, in ns per frame and per frame and speaker. Then the
-// headphone monitor's engine with the default set of head-related responses at 48 kHz, for a
-// cube (8 feeds) and a 24-speaker dome, 32 inputs given as a plug-in gives them.
+// near-field compensation per speaker on, in ns per frame and per frame and speaker, in the
+// engine alone and through the LayoutDecoder bundle (the same rig as an .ambdec preset with
+// nfeff_comp output, loaded as a user loads a file). Then the headphone monitor's engine
+// with the default set of head-related responses at 48 kHz, for a cube (8 feeds) and a
+// 24-speaker dome, 32 inputs given as a plug-in gives them.
 // `--summary` runs briefly and prints only the tables.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,11 +29,13 @@
 #include "ReferenceChain.h"
 #include "engine/HeadphoneMonitorEngine.h"
 #include "engine/LayoutDecoderEngine.h"
+#include "host/VstOpcodes.h"
 #include "host/lv2/Lv2Descriptor.h"
 #include "hrtf/HrtfSet.h"
 #include "hrtf/MakeBinauralPlan.h"
 #include "product/ParameterTable.h"
 #include "product/ProductDescription.h"
+#include "tools/vsthost/VstHost.h"
 
 namespace {
 
@@ -279,6 +287,75 @@ void runHeadphones(benchmark::State& state, const Headphones& h, int block) {
         block * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// The rig as a first-order .ambdec preset in a scratch file: its speakers and distances,
+// both matrices, delay, level and per-speaker near-field compensation.
+std::string writeAmbdec(const Rig& r) {
+    const DecoderPlan p = rigPlan(r);
+    char path[] = "/tmp/kiv-bench-XXXXXX.ambdec";
+    const int fd = mkstemps(path, 7);
+    if (fd < 0) return "";
+    close(fd);
+    std::ofstream f(path);
+    f << "/version 3\n/dec/chan_mask f\n/dec/freq_bands 2\n/dec/speakers " << r.speakers
+      << "\n/dec/coeff_scale fuma\n/opt/input_scale fuma\n/opt/nfeff_comp output\n"
+      << "/opt/delay_comp on\n/opt/level_comp on\n/opt/xover_freq 400\n/opt/xover_ratio 0\n"
+      << "/speakers/{\n";
+    for (int s = 0; s < r.speakers; ++s) {
+        // Back to directions from the sampling decoder's rows.
+        const double x = p.lf[s][1], y = p.lf[s][2], z = p.lf[s][3];
+        const double az = std::atan2(y, x) * 180.0 / 3.141592653589793;
+        const double el = std::atan2(z, std::hypot(x, y)) * 180.0 / 3.141592653589793;
+        f << "add_spkr S" << s + 1 << " " << p.distanceMetres[s] << " " << az << " " << el
+          << " out_" << s + 1 << "\n";
+    }
+    f << "/}\n";
+    for (const char* band : {"lf", "hf"}) {
+        f << "/" << band << "matrix/{\norder_gain 1 1 0 0\n";
+        for (int s = 0; s < r.speakers; ++s) {
+            const double* row = band[0] == 'l' ? p.lf[s] : p.hf[s];
+            f << "add_row " << row[0] << " " << row[1] << " " << row[2] << " " << row[3] << "\n";
+        }
+        f << "/}\n";
+    }
+    f << "/end\n";
+    return path;
+}
+
+std::unique_ptr<kiv::vsthost::PluginLibrary>& layoutBundle() {
+    static std::unique_ptr<kiv::vsthost::PluginLibrary> library = [] {
+        std::string error;
+        auto l = kiv::vsthost::PluginLibrary::open(KIV_LAYOUT_BUNDLE, error);
+        if (!l) std::fprintf(stderr, "kiv_bench: %s\n", error.c_str());
+        return l;
+    }();
+    return library;
+}
+
+void runLayoutBundle(benchmark::State& state, const Rig& r, int block) {
+    std::string error;
+    auto instance =
+        layoutBundle() ? kiv::vsthost::PluginInstance::create(*layoutBundle(), error) : nullptr;
+    const std::string preset = writeAmbdec(r);
+    if (!instance || preset.empty() ||
+        instance->dispatch(effVendorSpecific, kKivLoadLayout, 0,
+                           const_cast<char*>(preset.c_str())) != 1) {
+        if (!preset.empty()) std::remove(preset.c_str());
+        state.SkipWithError("the LayoutDecoder bundle did not take the rig");
+        return;
+    }
+    std::remove(preset.c_str()); // its content is in the plug-in now
+    instance->start(48000.0f, block);
+    Buffers buf(4, 32, block, 7);
+    for (auto _ : state) {
+        instance->processReplacing(buf.inPtr.data(), buf.outPtr.data(), block);
+        benchmark::DoNotOptimize(buf.out[0].data());
+        benchmark::ClobberMemory();
+    }
+    instance->close();
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        block * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 std::string headphoneCaseName(const Headphones& h, int block) {
     return std::string(h.name) + "/" + std::to_string(block);
 }
@@ -344,8 +421,11 @@ int main(int argc, char** argv) {
                 }
 
     for (const Rig& r : kRigs)
-        for (int block : {64, 512})
+        for (int block : {64, 512}) {
             benchmark::RegisterBenchmark(layoutCaseName(r, block).c_str(), runLayout, r, block);
+            benchmark::RegisterBenchmark((layoutCaseName(r, block) + "/bundle").c_str(),
+                                         runLayoutBundle, r, block);
+        }
     for (const Headphones& h : headphoneRigs())
         for (int block : {64, 512})
             benchmark::RegisterBenchmark(headphoneCaseName(h, block).c_str(), runHeadphones, h,
@@ -381,12 +461,14 @@ int main(int argc, char** argv) {
                 "(target: 1 ns per frame and speaker at 512)\n");
     std::printf("%-34s %9s %9s\n", "case", "ns/frame", "/speaker");
     for (const Rig& r : kRigs)
-        for (int block : {64, 512}) {
-            const auto it = reporter.nsPerFrame.find(layoutCaseName(r, block));
-            if (it == reporter.nsPerFrame.end()) continue;
-            std::printf("%-34s %9.3f %9.3f\n", layoutCaseName(r, block).c_str(), it->second,
-                        it->second / r.speakers);
-        }
+        for (int block : {64, 512})
+            for (const char* face : {"", "/bundle"}) {
+                const std::string name = layoutCaseName(r, block) + face;
+                const auto it = reporter.nsPerFrame.find(name);
+                if (it == reporter.nsPerFrame.end()) continue;
+                std::printf("%-34s %9.3f %9.3f\n", (name + (*face ? "" : "/engine")).c_str(),
+                            it->second, it->second / r.speakers);
+            }
     const auto cube =
         reporter.nsPerFrame.find(caseName(kConfigs[0], kModes[2], true, 512) + "/engine");
     if (cube != reporter.nsPerFrame.end())

@@ -146,7 +146,7 @@ const char* KivAmbisonicDecoder::getDecDisplay() const {
     return decoders[dec]->name.c_str();
 }
 
-const char* KivAmbisonicDecoder::getSEQDisplay() const {
+const char* spatialEQName(float seq) {
     switch (spatialEQModeOf(seq)) {
     case SpatialEQMode::Shelf:
         return "Mavo EQ";
@@ -156,6 +156,10 @@ const char* KivAmbisonicDecoder::getSEQDisplay() const {
         break;
     }
     return "No-Use LF";
+}
+
+const char* KivAmbisonicDecoder::getSEQDisplay() const {
+    return spatialEQName(seq);
 }
 
 void KivAmbisonicDecoder::resume() {

@@ -99,3 +99,6 @@ private:
 // The spatial-EQ mode a selector value picks; NaN picks single band.
 enum class SpatialEQMode { SingleBand, Crossover, Shelf };
 SpatialEQMode spatialEQModeOf(float seq);
+// The name the editor and hosts show for a selector value: "No-Use LF", "Kiv EQ" or
+// "Mavo EQ".
+const char* spatialEQName(float seq);

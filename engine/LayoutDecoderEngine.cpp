@@ -52,15 +52,7 @@ void LayoutDecoderEngine::setSEQ(float v) {
 }
 
 const char* LayoutDecoderEngine::getSEQDisplay() const {
-    switch (spatialEQModeOf(seq.load())) {
-    case SpatialEQMode::Shelf:
-        return "Mavo EQ";
-    case SpatialEQMode::Crossover:
-        return "Kiv EQ";
-    case SpatialEQMode::SingleBand:
-        break;
-    }
-    return "No-Use LF";
+    return spatialEQName(seq.load());
 }
 
 DecoderSettings LayoutDecoderEngine::settings() const {

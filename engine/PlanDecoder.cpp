@@ -737,9 +737,37 @@ void PlanDecoder::speakerStageNearField(float* const* out, int n) {
         if (delay_[s] != 0) delayOut(s, dst[s], out[s], n);
 }
 
+namespace {
+
+// Every frame of every input exactly zero.
+bool silent(const float* const* in, int n) {
+    unsigned bits = 0;
+    for (int j = 0; j < DecoderPlan::kInputs; ++j) {
+        const float* x = in[j];
+        for (int i = 0; i < n; ++i) {
+            unsigned u;
+            std::memcpy(&u, x + i, sizeof u);
+            bits |= u << 1; // -0 is silence too
+        }
+    }
+    return bits == 0;
+}
+
+// What the denormal guards leave in the outputs after the signal has gone: far below any
+// converter's least bit, and set to exact zeros.
+constexpr float kGuardFloor = 1e-15f;
+
+void clearGuardResidue(float* v, int n) {
+    for (int i = 0; i < n; ++i) v[i] = std::fabs(v[i]) < kGuardFloor ? 0.0f : v[i];
+}
+
+} // namespace
+
 void PlanDecoder::process(const float* const* in, float* const* out, int numOutputs, int n) {
     if (n <= 0) return;
     if (n > capacity_) n = capacity_; // the owner cuts longer blocks into pieces
+    // Read before any output is written: outputs may be the inputs' buffers.
+    const bool silence = silent(in, n);
     inputStage(in, n);
     // The stage writes every speaker the plan has; outputs beyond numOutputs go to feed_.
     float* dst[DecoderPlan::kMaxSpeakers];
@@ -756,6 +784,9 @@ void PlanDecoder::process(const float* const* in, float* const* out, int numOutp
     }
     for (int s = next; s < numOutputs; ++s)
         std::memset(out[s], 0, sizeof(float) * static_cast<size_t>(n));
+    // Silence in gives exact silence out, once what is left of the signal has died away.
+    if (silence)
+        for (int s = 0; s < next; ++s) clearGuardResidue(out[s], n);
     // A non-finite input sample would otherwise leave a recursion non-finite for good; a
     // finite state is never touched.
     flushNonFinite();

@@ -3,7 +3,9 @@
 # The demo: makes a B-format test file (a noise source circling the listener once in eight
 # seconds, rising and falling in elevation for the 3D layouts), renders it through every
 # factory program of both plug-ins, plots every program's decoder, takes the editor
-# snapshots, and lists what it wrote. Ends with the decoding benchmark's summary.
+# snapshots, decodes one factory layout and one .ambdec preset of Debian's ambdec package
+# through LayoutDecoder (rendered and plotted), and lists what it wrote. Ends with the
+# decoding benchmark's summary.
 #   scripts/demo.sh [BUILD_DIR]      (default build; writes BUILD_DIR/demo/)
 set -euo pipefail
 build=${1:-build}
@@ -58,6 +60,18 @@ for plugin in RegularDecoder IrregularDecoder; do
         quiet "$ambidec" snapshot "$bundle" "$base-editor.png" --program "$number"
         echo "  program $number \"${full:-$name}\": rendered $(basename "$input"), plotted, editor drawn"
     done
+done
+
+echo "== LayoutDecoder"
+layout_bundle="$bundles/LayoutDecoder.vst"
+preset=/usr/share/ambdec/presets/itu5.1-ord1-optim.ambdec
+[ -e "$layout_bundle" ] || { echo "demo: $layout_bundle is missing; build first (./build.sh)" >&2; exit 1; }
+[ -f "$preset" ] || { echo "demo: $preset is missing; install Debian's ambdec (scripts/deps.sh build)" >&2; exit 1; }
+for layout in "7.0.4 (BS.2051 4+7+0)" "$preset"; do
+    base="$out/LayoutDecoder-$(slug "$(basename "$layout" .ambdec)")"
+    quiet "$ambidec" render "$layout_bundle" "$out/circle-height.wav" "$base.wav" --layout "$layout"
+    quiet "$ambidec" plot "$layout_bundle" "$base.png" --layout "$layout"
+    echo "  layout \"$layout\": rendered circle-height.wav, plotted"
 done
 
 echo "== Written under $out/"

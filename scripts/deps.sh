@@ -20,6 +20,7 @@ build=(
     libqhull-dev libeigen3-dev nlohmann-json3-dev # rig/: hulls, linear algebra, JSON layouts
     libfftw3-dev                                  # engine/: the headphone monitor's FFTs
     libmysofa-dev libmysofa1                      # hrtf/: SOFA files and the default set
+    ambdec # its decoder presets only: the demo decodes one, the rig tests read them all
 )
 test=(
     libgtest-dev libgmock-dev
@@ -28,7 +29,7 @@ test=(
     clang libclang-rt-14-dev                # ./test.sh --sanitize, the fuzz run
     liblilv-dev lilv-utils jalv             # the LV2 bundles as a host sees them
     jackd2 libjack-jackd2-dev
-    ambdec # its decoder presets only, read by the rig tests
+    pipewire pipewire-bin                   # the filter-chains live on a private daemon
     ffmpeg                                  # ffprobe, the second reader of the files ambidec writes
 )
 ci=(

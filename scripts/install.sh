@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # usage: scripts/install.sh [--uninstall] [DIR]
+#        scripts/install.sh --pipewire [LAYOUT] ...   (a decoder as a PipeWire sink: see
+#                                                     scripts/install-pipewire.sh)
 #
 # Copies the plug-in bundles where hosts look for them: the VST bundles into ~/.vst and the
 # LV2 bundles into ~/.lv2, the command-line tool ambidec into ~/.local/bin and its manual
@@ -31,6 +33,11 @@ programs=(
     "tools/ambidec/ambidec    bin   required"
     "tools/ambidec/ambidec.1  man1  optional"
 )
+
+# A PipeWire sink is a use of its own, with its own arguments.
+for arg in "$@"; do
+    [ "$arg" != --pipewire ] || exec "$(dirname "${BASH_SOURCE[0]}")/install-pipewire.sh" "$@"
+done
 
 me=install.sh
 fail() { echo "$me: $*" >&2; exit 1; }

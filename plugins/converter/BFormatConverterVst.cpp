@@ -13,6 +13,7 @@
 #include "engine/BFormatConversion.h"
 #include "host/AudioEffectX.h"
 #include "host/HostText.h"
+#include "host/ProductTextEffect.h"
 #include "product/ConverterProduct.h"
 #include "product/NormalisedValue.h"
 
@@ -22,10 +23,11 @@ bool validIndex(VstInt32 index, VstInt32 count) {
     return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(count);
 }
 
-class BFormatConverterEffect : public AudioEffectX {
+class BFormatConverterEffect : public ProductTextEffect<ConverterProduct> {
 public:
     explicit BFormatConverterEffect(audioMasterCallback audioMaster)
-        : AudioEffectX(audioMaster, kConverterPrograms, kConverterParameters) {
+        : ProductTextEffect(audioMaster, kConverterPrograms, kConverterParameters,
+                            kBFormatConverterProduct) {
         setNumInputs(kConverterChannels);
         setNumOutputs(kConverterChannels);
         canProcessReplacing(true);
@@ -93,19 +95,6 @@ public:
         return true;
     }
 
-    bool getEffectName(char* name) override {
-        copyHostText(name, product.name, kHostTextChars);
-        return true;
-    }
-    bool getVendorString(char* text) override {
-        copyHostText(text, product.vendor, kHostTextChars);
-        return true;
-    }
-    bool getProductString(char* text) override {
-        copyHostText(text, product.productString, kHostTextChars);
-        return true;
-    }
-    VstInt32 getVendorVersion() override { return product.vendorVersion; }
     VstInt32 getPlugCategory() override { return 0; } // kPlugCategUnknown, as the decoders
 
 private:

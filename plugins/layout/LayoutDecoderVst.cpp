@@ -6,11 +6,12 @@
 //
 // Threads: processReplacing on the audio thread, which only runs the engine. setParameter
 // on any thread: a seed parameter goes to the engine at once; a parameter that changes the
-// plan (layout, compensation, subwoofer, crossover) is noted in an atomic counter that the
-// plug-in's own worker thread polls; the worker reads and designs the layout and hands the
-// plan to the engine (crossfaded while blocks run, in force at once while they do not). The
-// dispatcher (host user-interface thread) parses and designs a chunk or a file itself before
-// accepting it, then has the worker install it. resume waits until the worker has installed
+// plan (layout, compensation, subwoofer, crossover) is noted in an atomic counter and, off
+// the audio thread, wakes the plug-in's own worker thread (which looks at the counter every
+// 100 ms besides, for requests made on the audio thread); the worker reads and designs the layout
+// and hands the plan to the engine (crossfaded while blocks run, in force at once while they do
+// not). The dispatcher (host user-interface thread) parses and designs a chunk or a file itself
+// before accepting it, then has the worker install it. resume waits until the worker has installed
 // what was asked, so that the first block already plays it. The worker is joined before the
 // instance goes.
 #include <atomic>
@@ -28,6 +29,7 @@
 #include "engine/LayoutDecoderEngine.h"
 #include "host/AudioEffectX.h"
 #include "host/HostText.h"
+#include "host/ProductTextEffect.h"
 #include "product/LayoutDecoderProduct.h"
 #include "product/NormalisedValue.h"
 #include "rig/FactoryLayouts.h"
@@ -54,10 +56,10 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class LayoutDecoderEffect : public AudioEffectX {
+class LayoutDecoderEffect : public ProductTextEffect<LayoutDecoderProduct> {
 public:
     explicit LayoutDecoderEffect(audioMasterCallback audioMaster)
-        : AudioEffectX(audioMaster, factoryLayoutCount(), kParams),
+        : ProductTextEffect(audioMaster, factoryLayoutCount(), kParams, product),
           engine_(product.numOutputs, blockSize) {
         setNumInputs(product.numInputs);
         setNumOutputs(product.numOutputs);
@@ -91,6 +93,7 @@ public:
     // ---- audio ----
 
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override {
+        audioThread_.store(pthread_self(), std::memory_order_relaxed);
         if (frames <= 0 || !inputs || !outputs) return;
         engine_.processReplacing(inputs, outputs, frames);
     }
@@ -124,9 +127,13 @@ public:
         float normalised = 0.0f;
         if (!validIndex(index, kParams) || !normalisedValue(value, normalised)) return;
         values_[index].store(normalised);
-        if (changesPlan(index))
-            wanted_.fetch_add(1); // the worker polls it: no wake-up call from the audio thread
-        else
+        if (changesPlan(index)) {
+            wanted_.fetch_add(1);
+            // The audio thread only counts the request (the worker's timeout finds it); any
+            // other thread wakes the worker.
+            if (!pthread_equal(pthread_self(), audioThread_.load(std::memory_order_relaxed)))
+                wake_.notify_all();
+        } else
             applyEngineValues();
     }
     float getParameter(VstInt32 index) override {
@@ -240,19 +247,6 @@ public:
         properties->flags = kVstPinIsActive;
         return true;
     }
-    bool getEffectName(char* name) override {
-        copyHostText(name, product.name, kHostTextChars);
-        return true;
-    }
-    bool getVendorString(char* text) override {
-        copyHostText(text, product.vendor, kHostTextChars);
-        return true;
-    }
-    bool getProductString(char* text) override {
-        copyHostText(text, product.productString, kHostTextChars);
-        return true;
-    }
-    VstInt32 getVendorVersion() override { return product.vendorVersion; }
     VstInt32 getPlugCategory() override { return 0; }
 
 private:
@@ -375,7 +369,7 @@ private:
         std::unique_lock<std::mutex> lock(control_);
         while (!quit_) {
             if (!running_ || wanted_.load() == done_)
-                wake_.wait_for(lock, std::chrono::milliseconds(20));
+                wake_.wait_for(lock, kWorkerTimeout);
             else
                 serve(lock);
         }
@@ -419,7 +413,10 @@ private:
     LayoutDecoderEngine engine_;
     std::atomic<float> values_[kLayoutDecoderParameters];
     std::atomic<bool> asWritten_{false};
-    std::atomic<unsigned> wanted_{0}; // plan requests; the worker serves the latest
+    std::atomic<unsigned> wanted_{0};      // plan requests; the worker serves the latest
+    std::atomic<pthread_t> audioThread_{}; // the thread that last ran processReplacing
+    // Requests made on the audio thread wake nobody: the worker finds them after this.
+    static constexpr std::chrono::milliseconds kWorkerTimeout{100};
 
     std::mutex control_; // never taken by the audio thread
     std::condition_variable wake_, served_;

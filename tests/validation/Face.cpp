@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "host/VstOpcodes.h"
+#include "tests/validation/Lv2Worker.h"
 
 namespace kiv::validation {
 
@@ -92,12 +93,16 @@ public:
     }
     void start(float rate, int maxBlock) override {
         close();
-        features_ = std::make_unique<Lv2HostFeatures>(maxBlock);
+        worker_ = std::make_unique<Lv2Worker>();
+        features_ = std::make_unique<Lv2HostFeatures>(maxBlock, worker_->feature());
         const std::string path = bundle_.so.substr(0, bundle_.so.rfind('/') + 1);
         handle_ = d_->instantiate(d_, rate, path.c_str(), features_->features());
         if (handle_ == nullptr)
             throw std::runtime_error(bundle_.uri + " refuses an instance at " +
                                      std::to_string(rate) + " Hz");
+        worker_->attach(
+            static_cast<const LV2_Worker_Interface*>(d_->extension_data(LV2_WORKER__interface)),
+            handle_);
         for (int k = 0; k < bundle_.controls; ++k)
             d_->connect_port(handle_, port(bundle_.inputs + bundle_.outputs + k), &controls_[k]);
         // Output controls are connected as a host connects them, so every check runs with
@@ -116,6 +121,7 @@ public:
         for (int j = 0; j < bundle_.outputs; ++j)
             d_->connect_port(handle_, port(bundle_.inputs + j), out[j]);
         d_->run(handle_, static_cast<uint32_t>(frames));
+        worker_->afterRun();
     }
     void close() override {
         if (handle_ == nullptr) return;
@@ -123,6 +129,7 @@ public:
         d_->cleanup(handle_);
         handle_ = nullptr;
         features_.reset();
+        worker_.reset();
     }
 
 private:
@@ -131,6 +138,7 @@ private:
     Lv2BundleUnderTest bundle_;
     const LV2_Descriptor* d_;
     LV2_Handle handle_ = nullptr;
+    std::unique_ptr<Lv2Worker> worker_;
     std::unique_ptr<Lv2HostFeatures> features_;
     float controls_[16] = {}; // the most controls of any bundle: LayoutDecoder's ten
     float controlOutputs_[1] = {};

@@ -93,7 +93,9 @@ LV2_URID Lv2HostFeatures::map(LV2_URID_Map_Handle, const char* uri) {
     return static_cast<LV2_URID>(++count);
 }
 
-Lv2HostFeatures::Lv2HostFeatures(int maxBlockLength) : maxBlockLength_(maxBlockLength) {
+Lv2HostFeatures::Lv2HostFeatures(int maxBlockLength, const LV2_Feature* extra)
+    : maxBlockLength_(maxBlockLength) {
+    list_[2] = extra;
     options_[0] = {LV2_OPTIONS_INSTANCE,
                    0,
                    map(nullptr, LV2_BUF_SIZE__maxBlockLength),

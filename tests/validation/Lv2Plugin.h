@@ -46,11 +46,11 @@ float lv2ControlValue(const Lv2BundleUnderTest& bundle, int k, float normalised)
 float lv2PresetValue(const Lv2BundleUnderTest& bundle, int p, int k);
 
 // Instance features of a host that announces its longest block: urid:map and options with
-// bufsz:maxBlockLength. The map's table is the process's, a fixed array (mapping allocates
-// nothing); one thread at a time.
+// bufsz:maxBlockLength, and `extra` when given (a worker's schedule). The map's table is the
+// process's, a fixed array (mapping allocates nothing); one thread at a time.
 class Lv2HostFeatures {
 public:
-    explicit Lv2HostFeatures(int maxBlockLength);
+    explicit Lv2HostFeatures(int maxBlockLength, const LV2_Feature* extra = nullptr);
     Lv2HostFeatures(const Lv2HostFeatures&) = delete;
     Lv2HostFeatures& operator=(const Lv2HostFeatures&) = delete;
     const LV2_Feature* const* features() const { return list_; }
@@ -63,7 +63,7 @@ private:
     LV2_Options_Option options_[2] = {};
     LV2_Feature mapFeature_{LV2_URID__map, &map_};
     LV2_Feature optionsFeature_{LV2_OPTIONS__options, options_};
-    const LV2_Feature* list_[3] = {&mapFeature_, &optionsFeature_, nullptr};
+    const LV2_Feature* list_[4] = {&mapFeature_, &optionsFeature_, nullptr, nullptr};
 };
 
 } // namespace kiv::validation

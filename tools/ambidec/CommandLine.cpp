@@ -16,6 +16,7 @@ const char kUsage[] =
     "  ambidec render BUNDLE IN OUT [--program N|NAME] [--set PARAM=VALUE]... [--block N]\n"
     "                 [--input fuma|ambix] [--all-outputs] [--force] [--layout FILE|NAME]\n"
     "  ambidec plot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
+    "               [--layout FILE|NAME]\n"
     "  ambidec snapshot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "  ambidec testsignal OUT [--channels 3|4] [--seconds S] [--elevation DEG] [--rate HZ]\n"
     "                     [--force]\n"
@@ -43,7 +44,8 @@ const char kUsage[] =
     "\n"
     "--layout (LayoutDecoder) loads a layout file (.ambdec, IEM .json, speaker list) or a\n"
     "factory or user layout by name: render writes its N speakers (N + 1 with the subwoofer),\n"
-    "info prints its speakers, compensation and matrices.\n";
+    "plot draws its rV and rE as they arrive at the listening spot, info prints its speakers,\n"
+    "compensation and matrices.\n";
 
 struct Reader {
     int argc;
@@ -72,7 +74,7 @@ Shape shapeOf(CommandKind kind) {
         return {3, true, true, true, true, true, false, true};
     case CommandKind::Plot:
     case CommandKind::Snapshot:
-        return {2, true, true, false, false, true, false};
+        return {2, true, true, false, false, true, false, kind == CommandKind::Plot};
     case CommandKind::TestSignal:
         return {1, false, false, false, false, true, true};
     case CommandKind::Help:

@@ -7,6 +7,7 @@
 
 #include "host/VstOpcodes.h"
 #include "product/LayoutDecoderProduct.h"
+#include "rig/FactoryLayouts.h"
 #include "rig/RigError.h"
 #include "rig/UserLayouts.h"
 #include "tools/ambidec/ToolError.h"
@@ -42,13 +43,38 @@ void loadLayout(PluginSession& plugin, const std::string& layout) {
     throw ToolError(line[0] ? line : layout + ": the layout was refused", ToolError::kUsage);
 }
 
-int layoutOutputCount(PluginSession& plugin, const std::string& layout) {
+Layout layoutInForce(PluginSession& plugin, const std::optional<std::string>& layout) {
+    if (layout) return layoutOf(*layout);
+    const std::vector<Layout>& factory = factoryLayouts();
+    const int choice = layoutChoiceOf(plugin.instance().getParameter(kLdLayout));
+    // The layout in state without a file is the first factory layout, as in the plug-in.
+    return factory[choice >= 0 && choice < static_cast<int>(factory.size()) ? choice : 0];
+}
+
+int layoutOutputCount(PluginSession& plugin, const Layout& layout) {
     const bool subwoofer = ldSwitchOn(plugin.instance().getParameter(kLdSubwoofer));
-    const std::vector<std::string> labels = ldOutputLabels(layoutOf(layout), subwoofer);
+    const std::vector<std::string> labels = ldOutputLabels(layout, subwoofer);
     int count = 0;
     for (int i = 0; i < static_cast<int>(labels.size()); ++i)
         if (labels[i] != "Unused") count = i + 1;
     return count;
+}
+
+SpeakerLayout speakerLayoutOfRig(const Layout& layout) {
+    SpeakerLayout out;
+    out.withHeight = false;
+    for (const Speaker* s : layout.realSpeakers()) {
+        out.speakers.push_back({s->azimuthDegrees, s->elevationDegrees});
+        if (std::fabs(s->elevationDegrees) > 1.0) out.withHeight = true;
+    }
+    out.description = layout.name + ", " + std::to_string(out.speakers.size()) + " speakers";
+    return out;
+}
+
+std::vector<double> speakerDistancesOfRig(const Layout& layout) {
+    std::vector<double> distances;
+    for (const Speaker* s : layout.realSpeakers()) distances.push_back(s->distanceMetres);
+    return distances;
 }
 
 void printLayout(const std::string& name, double rateHz, std::ostream& out) {

@@ -2,6 +2,7 @@
 #include "tools/ambidec/Render.h"
 
 #include "host/VstOpcodes.h"
+#include "product/LayoutDecoderProduct.h"
 #include "tools/ambidec/AtomicOutput.h"
 #include "tools/ambidec/BFormat.h"
 #include "tools/ambidec/LayoutOption.h"
@@ -93,7 +94,8 @@ void renderCommand(const Command& command, std::ostream& report) {
     if (command.program) plugin.selectProgram(*command.program);
     if (command.layout) loadLayout(plugin, *command.layout);
     const auto applied = plugin.applySettings(command.settings);
-    if (command.layout && !command.allOutputs) outputs = layoutOutputCount(plugin, *command.layout);
+    if (plugin.name() == kLayoutDecoderProduct.name && !command.allOutputs)
+        outputs = layoutOutputCount(plugin, layoutInForce(plugin, command.layout));
 
     // The layout's speakers only (a square decode is four channels), in the order and with
     // the positions the output format can state.

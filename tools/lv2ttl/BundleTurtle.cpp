@@ -13,18 +13,8 @@ namespace kiv::lv2ttl {
 
 namespace {
 
-const char* const kPrefixes = "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\n"
-                              "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
-                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
-                              "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                              "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
-                              "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
-                              "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
-                              "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
-                              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
-                              "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
-                              "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
-                              "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
+const std::string kPrefixes = prefixBlock(
+    {"bufsz", "doap", "foaf", "lv2", "opts", "pg", "pset", "rdf", "rdfs", "ui", "units", "urid"});
 
 // The inputs carry no port group. The Ambisonic groups of the port-groups vocabulary imply
 // SN3D weighting, whose W is 3 dB above the FuMa W these inputs take: a host that routed

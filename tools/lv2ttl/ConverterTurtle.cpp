@@ -13,12 +13,7 @@ namespace {
 
 const ConverterProduct& product = kBFormatConverterProduct;
 
-const char* const kPrefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
-                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
-                              "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                              "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
-                              "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
-                              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
+const std::string kPrefixes = prefixBlock({"doap", "foaf", "lv2", "pset", "rdf", "rdfs"});
 
 std::string presetUri(int program) {
     return ::presetUri(product.uri, program);

@@ -13,17 +13,8 @@ namespace {
 
 const LayoutDecoderProduct& product = kLayoutDecoderProduct;
 
-const char* const kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
-                              "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
-                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
-                              "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                              "@prefix patch: <http://lv2plug.in/ns/ext/patch#> .\n"
-                              "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
-                              "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
-                              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
-                              "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
-                              "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
-                              "@prefix work: <http://lv2plug.in/ns/ext/worker#> .\n\n";
+const std::string kPrefixes = prefixBlock(
+    {"atom", "doap", "foaf", "lv2", "patch", "pset", "rdf", "rdfs", "state", "urid", "work"});
 
 std::string physicalText(int k, float normalised) {
     const float v = ldPhysical(k, normalised);

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/lv2ttl/TurtleText.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <stdexcept>
 
 namespace kiv::lv2ttl {
 
@@ -35,6 +38,40 @@ std::string number(float value) {
     std::string out = text;
     if (out.find_first_of(".e") == std::string::npos) out += ".0";
     return out;
+}
+
+std::string prefixBlock(std::initializer_list<const char*> names) {
+    static const struct {
+        const char* name;
+        const char* uri;
+    } kVocabularies[] = {
+        {"atom", "http://lv2plug.in/ns/ext/atom#"},
+        {"bufsz", "http://lv2plug.in/ns/ext/buf-size#"},
+        {"doap", "http://usefulinc.com/ns/doap#"},
+        {"foaf", "http://xmlns.com/foaf/0.1/"},
+        {"lv2", "http://lv2plug.in/ns/lv2core#"},
+        {"opts", "http://lv2plug.in/ns/ext/options#"},
+        {"patch", "http://lv2plug.in/ns/ext/patch#"},
+        {"pg", "http://lv2plug.in/ns/ext/port-groups#"},
+        {"pset", "http://lv2plug.in/ns/ext/presets#"},
+        {"rdf", "http://www.w3.org/1999/02/22-rdf-syntax-ns#"},
+        {"rdfs", "http://www.w3.org/2000/01/rdf-schema#"},
+        {"state", "http://lv2plug.in/ns/ext/state#"},
+        {"ui", "http://lv2plug.in/ns/extensions/ui#"},
+        {"units", "http://lv2plug.in/ns/extensions/units#"},
+        {"urid", "http://lv2plug.in/ns/ext/urid#"},
+        {"work", "http://lv2plug.in/ns/ext/worker#"},
+    };
+    std::string block;
+    for (const char* name : names) {
+        const auto* found =
+            std::find_if(std::begin(kVocabularies), std::end(kVocabularies),
+                         [&](const auto& v) { return std::strcmp(v.name, name) == 0; });
+        if (found == std::end(kVocabularies))
+            throw std::invalid_argument(std::string("no vocabulary for the prefix ") + name);
+        block += std::string("@prefix ") + name + ": <" + found->uri + "> .\n";
+    }
+    return block + "\n";
 }
 
 } // namespace kiv::lv2ttl

@@ -2,6 +2,7 @@
 // Literals for the generated Turtle files.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace kiv::lv2ttl {
@@ -14,5 +15,8 @@ std::string quoted(const char* text);
 // A number literal that reads back as exactly this float: nine significant digits, always
 // with a decimal point or an exponent (a double or decimal, never an integer literal).
 std::string number(float value);
+// The @prefix lines for the given prefix names ("lv2", "pset", ...), in that order, and a
+// blank line. Every name is one of the vocabularies the bundles use; an unknown one throws.
+std::string prefixBlock(std::initializer_list<const char*> names);
 
 } // namespace kiv::lv2ttl

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Fuzzes the dispatcher of both bundles, then the layout readers, for a bounded time: builds the clang configuration
+# Fuzzes the dispatcher of both bundles, the layout readers, then LayoutDecoder's VST chunk and
+# its LV2 state and control atoms, for a bounded time: builds the clang configuration
 # (everything instrumented for libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
 # in build-fuzz/, replays the saved regression inputs, then fuzzes each bundle.
 #   tests/validation/fuzz/fuzz.sh [SECONDS_PER_BUNDLE]    (default 45)
@@ -15,7 +16,8 @@ here=$root/tests/validation/fuzz
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is missing (scripts/deps.sh test)" >&2; exit 1; }
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DKIV_FUZZ=ON -DKIV_BUILD_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" -j2 --target fuzz_dispatcher fuzz_layouts kiv_bundles >/dev/null
+cmake --build "$dir" -j2 --target fuzz_dispatcher fuzz_layouts fuzz_layout_chunk fuzz_layout_lv2 \
+    kiv_bundles LayoutDecoder_lv2 >/dev/null
 
 # The bundles share the fuzz target's sanitizer runtime, which must be loaded first
 # (preloaded for the fuzzer alone).
@@ -59,4 +61,21 @@ LD_PRELOAD=$runtime "$dir/tests/validation/fuzz/fuzz_layouts" -max_total_time="$
     exit 1
 }
 grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$dir/layouts.log" | sed "s/^/  /"
+
+# LayoutDecoder's hostile state and atoms, through its real bundles.
+export KIV_FUZZ_BUNDLE=$dir/bundles/LayoutDecoder.vst
+export KIV_FUZZ_LV2=$dir/lv2/LayoutDecoder.lv2/LayoutDecoder.so
+for target in layout_chunk layout_lv2; do
+    corpus=$dir/corpus/$target
+    mkdir -p "$corpus"
+    echo "fuzz.sh: $target, $seconds s"
+    LD_PRELOAD=$runtime "$dir/tests/validation/fuzz/fuzz_$target" -max_total_time="$seconds" \
+        -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=256 -max_len=16384 -print_final_stats=1 \
+        -artifact_prefix="$dir/findings/$target-" "$corpus" 2>"$dir/$target.log" || {
+        tail -60 "$dir/$target.log" >&2
+        echo "fuzz.sh: $target: the fuzzer found a fault (input in $dir/findings/)" >&2
+        exit 1
+    }
+    grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$dir/$target.log" | sed "s/^/  /"
+done
 echo "fuzz.sh: no finding"
