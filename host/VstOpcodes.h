@@ -155,3 +155,8 @@ constexpr VstInt32 kKivLoadLayout = 0x4B69766C; // 'Kivl'
 // chunk or file was refused) into the 256 bytes ptr points at. Answers 1 when there is one.
 constexpr VstInt32 kKivLayoutMessage = 0x4B69766D; // 'Kivm'
 constexpr int kKivLayoutMessageBytes = 256;
+// Index kKivLoadHrtf asks HeadphoneMonitor to load the set of head-related responses that ptr
+// names (a null-terminated path to a SOFA file, or the name of a user set); answers 1 when
+// the set is in force, 0 when it could not be used (the set in use stays, and
+// kKivLayoutMessage tells why).
+constexpr VstInt32 kKivLoadHrtf = 0x4B697668; // 'Kivh'
