@@ -18,6 +18,8 @@ build=(
     fontconfig fonts-dejavu-core fonts-liberation2
     lv2-dev # the LV2 versions of the plug-ins
     libqhull-dev libeigen3-dev nlohmann-json3-dev # rig/: hulls, linear algebra, JSON layouts
+    libfftw3-dev                                  # engine/: the headphone monitor's FFTs
+    libmysofa-dev libmysofa1                      # hrtf/: SOFA files and the default set
 )
 test=(
     libgtest-dev libgmock-dev

@@ -12,6 +12,7 @@ set -euo pipefail
 # exist is simply empty.
 #   engine     the decoding engine
 #   rig        loudspeaker layout files and decoder design
+#   hrtf       sets of head-related responses (SOFA files) and the monitor's plans
 #   product    what a product is: descriptions, parameters, programs, layouts, URIs
 #   host       the VST 2.4 interface classes, the LV2 plug-in glue
 #   resources  the editor's artwork (build-time programs, the embedded picture table)
@@ -20,7 +21,7 @@ set -euo pipefail
 #   plugins    each product's entry points
 #   tools      ambidec, the test host, the LV2 metadata generator
 #   tests, bench: may include anything
-readonly LAYERS=(engine rig product host resources toolkit editor plugins tools "tests bench")
+readonly LAYERS=(engine rig hrtf product host resources toolkit editor plugins tools "tests bench")
 
 check() {
     local root=$1 rank=0 entry folder ranks=""
@@ -95,7 +96,8 @@ if [ "${1:-}" = "--self-test" ]; then
     # A small tree: downward, sideways and own-folder includes pass; no rig/ folder at all.
     t=$tmp/small
     plant "$t/engine/Engine.h" '#pragma once'
-    plant "$t/product/Product.h" '#include "engine/Engine.h"'
+    plant "$t/hrtf/Set.h" '#include "engine/Engine.h"'
+    plant "$t/product/Product.h" '#include "engine/Engine.h"' '#include "hrtf/Set.h"'
     plant "$t/toolkit/View.h" '#include "resources/Picture.h"' '#include "host/Host.h"'
     plant "$t/resources/Picture.h" '#pragma once'
     plant "$t/host/Host.h" '#include "product/Product.h"' '#include <vector>'
@@ -109,9 +111,10 @@ if [ "${1:-}" = "--self-test" ]; then
     # Upward from a lower layer, through a path beside the file, and into the tests.
     plant "$t/host/lv2/Glue.cpp" '#include "product/Product.h"' '#include "editor/Window.h"'
     plant "$t/product/Table.cpp" '#include "../plugins/Entry.h"'
+    plant "$t/hrtf/Plan.cpp" '#include "product/Product.h"'
     plant "$t/engine/Probe.h" '  #  include "tests/Test.h"'
     out=$(check "$t") && { echo "self-test: planted upward includes passed"; exit 1; }
-    want=$'engine/Probe.h -> tests/Test.h\nhost/lv2/Glue.cpp -> editor/Window.h\nproduct/Table.cpp -> ../plugins/Entry.h'
+    want=$'engine/Probe.h -> tests/Test.h\nhost/lv2/Glue.cpp -> editor/Window.h\nhrtf/Plan.cpp -> product/Product.h\nproduct/Table.cpp -> ../plugins/Entry.h'
     [ "$out" = "$want" ] || { echo "self-test: said '$out'"; exit 1; }
 
     # A copy of the real tree passes, and fails on one include planted in its engine.
