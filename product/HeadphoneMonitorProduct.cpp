@@ -71,7 +71,7 @@ MonitorLayout fromRig(const Layout& rig, const std::string& name) {
     for (const Speaker* s : rig.realSpeakers()) {
         if (static_cast<int>(layout.feeds.size()) < s->outputChannel)
             layout.feeds.resize(s->outputChannel);
-        layout.feeds[s->outputChannel - 1] = {s->name, s->azimuthDeg, s->elevationDeg, true};
+        layout.feeds[s->outputChannel - 1] = {s->name, s->azimuthDegrees, s->elevationDegrees, true};
     }
     return layout;
 }

@@ -92,8 +92,16 @@ public:
 
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override {
         if (frames <= 0 || !inputs || !outputs || !outputs[0] || !outputs[1]) return;
-        if (frames > preparedBlock_) frames = preparedBlock_; // a host beyond its own promise
-        engine_.process(inputs, product.numInputs, outputs[0], outputs[1], frames);
+        // The engine takes at most the prepared block a call: a host beyond its own promise
+        // is served in pieces.
+        const VstInt32 most = preparedBlock_ > 0 ? preparedBlock_ : frames;
+        for (VstInt32 done = 0; done < frames;) {
+            const VstInt32 n = frames - done < most ? frames - done : most;
+            const float* ins[32];
+            for (int c = 0; c < 32; ++c) ins[c] = inputs[c] ? inputs[c] + done : nullptr;
+            engine_.process(ins, product.numInputs, outputs[0] + done, outputs[1] + done, n);
+            done += n;
+        }
     }
 
     void resume() override {
