@@ -41,14 +41,22 @@ namespace {
 // The decoder's catalogue name of a regular shape, for the layout list.
 const char* shapeName(DecShape shape) {
     switch (shape) {
-    case QuadSquare: return "Square";
-    case HexagonWithCF: return "Hexagon, speaker ahead";
-    case HexagonWithoutCF: return "Hexagon, pair ahead";
-    case OctagonWithCF: return "Octagon, speaker ahead";
-    case OctagonWithoutCF: return "Octagon, pair ahead";
-    case Cube8: return "Cube";
-    case Octahedron: return "Octahedron";
-    default: return "ITU 5.0 (IrregularDecoder)";
+    case QuadSquare:
+        return "Square";
+    case HexagonWithCF:
+        return "Hexagon, speaker ahead";
+    case HexagonWithoutCF:
+        return "Hexagon, pair ahead";
+    case OctagonWithCF:
+        return "Octagon, speaker ahead";
+    case OctagonWithoutCF:
+        return "Octagon, pair ahead";
+    case Cube8:
+        return "Cube";
+    case Octahedron:
+        return "Octahedron";
+    default:
+        return "ITU 5.0 (IrregularDecoder)";
     }
 }
 
@@ -71,7 +79,8 @@ MonitorLayout fromRig(const Layout& rig, const std::string& name) {
     for (const Speaker* s : rig.realSpeakers()) {
         if (static_cast<int>(layout.feeds.size()) < s->outputChannel)
             layout.feeds.resize(s->outputChannel);
-        layout.feeds[s->outputChannel - 1] = {s->name, s->azimuthDegrees, s->elevationDegrees, true};
+        layout.feeds[s->outputChannel - 1] = {s->name, s->azimuthDegrees, s->elevationDegrees,
+                                              true};
     }
     return layout;
 }
@@ -174,8 +183,8 @@ std::string hmHrtfPathOf(const std::string& what) {
     throw HrtfError(what + ": no such SOFA file or user set");
 }
 
-std::shared_ptr<const HrtfSet> hmOpenSet(const std::string& path, double sampleRate,
-                                         bool fallBack, std::string& message) {
+std::shared_ptr<const HrtfSet> hmOpenSet(const std::string& path, double sampleRate, bool fallBack,
+                                         std::string& message) {
     if (path.empty()) return HrtfSet::open(HrtfSet::defaultPath(), sampleRate);
     try {
         return HrtfSet::open(path, sampleRate);

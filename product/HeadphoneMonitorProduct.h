@@ -27,7 +27,12 @@
 inline constexpr char kHeadphoneMonitorName[] = "HeadphoneMonitor";
 inline constexpr ProductUri kHeadphoneMonitorUri = makeProductUri(kHeadphoneMonitorName);
 
-enum MonitorParameterIndex : int { kHmLayout = 0, kHmLevel, kHmBypass, kHeadphoneMonitorParameters };
+enum MonitorParameterIndex : int {
+    kHmLayout = 0,
+    kHmLevel,
+    kHmBypass,
+    kHeadphoneMonitorParameters
+};
 
 // physical = minimum + normalised x (maximum - minimum); the layout and bypass are whole
 // numbers.

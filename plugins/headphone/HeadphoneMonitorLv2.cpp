@@ -81,11 +81,11 @@ public:
     void mapUris(LV2_URID_Map* map) {
         mapped_ = true;
         auto m = [map](const char* uri) { return map->map(map->handle, uri); };
-        uris_ = {m(LV2_ATOM__Path),       m(LV2_ATOM__String),     m(LV2_ATOM__Object),
-                 m(LV2_ATOM__Sequence),   m(LV2_ATOM__URID),       m(LV2_PATCH__Set),
-                 m(LV2_PATCH__Get),       m(LV2_PATCH__property),  m(LV2_PATCH__value),
-                 m(kHmLv2LayoutFileUri),  m(kHmLv2HrtfFileUri),    m(kHmLv2StateTextUri),
-                 m(kHmLv2StateNameUri),   m(kHmLv2StateHrtfUri)};
+        uris_ = {m(LV2_ATOM__Path),      m(LV2_ATOM__String),    m(LV2_ATOM__Object),
+                 m(LV2_ATOM__Sequence),  m(LV2_ATOM__URID),      m(LV2_PATCH__Set),
+                 m(LV2_PATCH__Get),      m(LV2_PATCH__property), m(LV2_PATCH__value),
+                 m(kHmLv2LayoutFileUri), m(kHmLv2HrtfFileUri),   m(kHmLv2StateTextUri),
+                 m(kHmLv2StateNameUri),  m(kHmLv2StateHrtfUri)};
         lv2_atom_forge_init(&forge_, map);
     }
 
@@ -219,7 +219,8 @@ public:
                   uris_.atomString, flags);
         }
         if (!hrtfPath_.empty()) {
-            const LV2_State_Map_Path* mapPath = feature<LV2_State_Map_Path>(features, LV2_STATE__mapPath);
+            const LV2_State_Map_Path* mapPath =
+                feature<LV2_State_Map_Path>(features, LV2_STATE__mapPath);
             std::string path = hrtfPath_;
             if (mapPath) {
                 char* abstract = mapPath->abstract_path(mapPath->handle, hrtfPath_.c_str());
@@ -266,11 +267,10 @@ public:
             }
         }
         std::lock_guard<std::mutex> lock(state_);
-        const float layoutValue = newText.empty()
-                                      ? (hmLayoutChoiceOf(layoutValue_) == hmStateLayoutChoice()
-                                             ? 0.0f
-                                             : layoutValue_)
-                                      : hmNormalisedOfLayoutChoice(hmStateLayoutChoice());
+        const float layoutValue =
+            newText.empty()
+                ? (hmLayoutChoiceOf(layoutValue_) == hmStateLayoutChoice() ? 0.0f : layoutValue_)
+                : hmNormalisedOfLayoutChoice(hmStateLayoutChoice());
         try {
             const MonitorLayout layout =
                 hmResolveLayout(hmLayoutChoiceOf(layoutValue), newName, newText);
@@ -313,7 +313,8 @@ private:
         return nullptr;
     }
     static void freePath(const LV2_Feature* const* features, char* path) {
-        const LV2_State_Free_Path* free = feature<LV2_State_Free_Path>(features, LV2_STATE__freePath);
+        const LV2_State_Free_Path* free =
+            feature<LV2_State_Free_Path>(features, LV2_STATE__freePath);
         if (free)
             free->free_path(free->handle, path);
         else

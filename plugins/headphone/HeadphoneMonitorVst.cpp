@@ -167,15 +167,16 @@ public:
             shown = n >= 0.5f ? "On" : "Off";
         } else {
             char number[32];
-            std::snprintf(number, sizeof number, "%.1f",
-                          static_cast<double>(hmPhysical(index, n)));
+            std::snprintf(number, sizeof number, "%.1f", static_cast<double>(hmPhysical(index, n)));
             shown = number;
         }
         copyHostText(text, shown.c_str(), kHostTextChars);
     }
 
     void setProgramName(char*) override {}
-    void getProgramName(char* name) override { copyHostText(name, "Default", kHostProgramNameChars); }
+    void getProgramName(char* name) override {
+        copyHostText(name, "Default", kHostProgramNameChars);
+    }
 
     // ---- state ----
 
@@ -248,8 +249,7 @@ public:
                     const std::string path = layoutPathOf(what);
                     const std::string text = readLayoutFileText(path);
                     const std::string name = baseName(path);
-                    const MonitorLayout layout =
-                        hmResolveLayout(hmStateLayoutChoice(), name, text);
+                    const MonitorLayout layout = hmResolveLayout(hmStateLayoutChoice(), name, text);
                     values_[kHmLayout].store(hmNormalisedOfLayoutChoice(hmStateLayoutChoice()));
                     layoutName_ = name;
                     layoutText_ = text;
@@ -390,7 +390,7 @@ private:
     double preparedRate_ = 0.0;
     VstInt32 preparedBlock_ = 0;
     std::shared_ptr<const HrtfSet> set_;
-    std::string hrtfPath_;              // "" for the default set
+    std::string hrtfPath_;                // "" for the default set
     std::string layoutName_, layoutText_; // the layout in state
     MonitorLayout layout_;
     std::vector<char> chunk_;

@@ -81,8 +81,7 @@ std::string headphonePluginTtl() {
         << "    lv2:requiredFeature urid:map ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable , work:schedule , state:mapPath ;\n"
         << "    lv2:extensionData work:interface , state:interface ;\n"
-        << "    patch:writable <" << kHmLv2LayoutFileUri << "> , <" << kHmLv2HrtfFileUri
-        << "> ;\n"
+        << "    patch:writable <" << kHmLv2LayoutFileUri << "> , <" << kHmLv2HrtfFileUri << "> ;\n"
         << "    lv2:port\n";
     for (int c = 0; c < 32; ++c)
         audioPort(ttl, kHmLv2FirstInput + c, true, "in" + std::to_string(c + 1),
