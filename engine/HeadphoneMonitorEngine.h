@@ -65,6 +65,7 @@ public:
 
 private:
     using Kernel = PartitionedConvolver::Kernel;
+    void takePending();
     void runPartition();
     void freeRetired();
 
@@ -81,14 +82,13 @@ private:
     Kernel* current_ = nullptr;
     Kernel* next_ = nullptr; // fading in
     int fadePos_ = 0;
-    int fill_ = 0;                   // frames of the partition gathered so far
-    std::vector<float> in_;          // kMaxFeeds x partition_: the partition being gathered
-    std::vector<float> wetL_, wetR_; // the ears of the last partition
-    std::vector<float> oldL_, oldR_; // the outgoing kernel's, while fading
-    std::vector<float> dryL_, dryR_; // feeds 1 and 2 of the last partition
-    const float* inPtr_[kMaxFeeds] = {};
-    int inputsSeen_ = 0;     // inputs given in the partition being gathered
-    float level_ = 1.0f;     // smoothed gain
+    int fill_ = 0;                     // frames of the partition gathered so far
+    std::vector<float> in_;            // kMaxFeeds x partition_: the partition being gathered
+    std::vector<float> wetL_, wetR_;   // the ears of the last partition
+    std::vector<float> nextL_, nextR_; // the incoming kernel's, while fading
+    std::vector<float> dryL_, dryR_;   // feeds 1 and 2 of the last partition
+    float level_ = 1.0f;               // smoothed gain
+    float levelCoeff_ = 0.0f;
     float bypassMix_ = 0.0f; // 0 = headphone render, 1 = bypass
 
     std::atomic<float> levelDb_{0.0f};
@@ -99,5 +99,4 @@ private:
     static constexpr int kRetiredSlots = 4;
     std::atomic<Kernel*> pending_{nullptr};
     std::atomic<Kernel*> retired_[kRetiredSlots] = {};
-    std::atomic<bool> audioHasKernel_{false};
 };

@@ -22,8 +22,9 @@ public:
     // (opened non-blocking, a regular file, at most kMaxFileBytes) and read into memory, so
     // that libmysofa never blocks on a FIFO or a device. Throws HrtfError for a file that
     // cannot be read, is not SOFA, has no usable directions, or whose responses (with their
-    // delays) exceed kMaxTaps at sampleRate.
-    static std::shared_ptr<const HrtfSet> open(const std::string& path, double sampleRate);
+    // delays) exceed maxTaps at sampleRate.
+    static std::shared_ptr<const HrtfSet> open(const std::string& path, double sampleRate,
+                                               int maxTaps = kMaxTaps);
     static std::string defaultPath(); // /usr/share/libmysofa/default.sofa
 
     ~HrtfSet();
@@ -51,6 +52,7 @@ private:
     int filterLength_ = 0; // taps libmysofa gives, before the delays
     int length_ = 0;
     int measurements_ = 0;
+    float radiusMetres_ = 1.0f; // the measured sources' distance
     MYSOFA_EASY* easy_ = nullptr;
     mutable std::mutex lookup_;
 };
