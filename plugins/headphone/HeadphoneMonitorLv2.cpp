@@ -124,7 +124,9 @@ public:
             }
         }
         readLevelAndBypass();
-        engine_.reset();
+        // No block runs: prepared afresh, the plan in use plays at once with clear tails and
+        // level and bypass at their values.
+        engine_.prepare(engine_.sampleRate(), maxBlock_);
     }
 
     void run(std::uint32_t frames) {
@@ -292,7 +294,7 @@ public:
             layoutName_ = newName;
             layoutValue_ = layoutValue;
             hrtfPath_ = newPath;
-            engine_.reset();
+            engine_.prepare(engine_.sampleRate(), maxBlock_); // in force at once
         } catch (const std::exception&) {
             return LV2_STATE_ERR_UNKNOWN; // what plays stays
         }

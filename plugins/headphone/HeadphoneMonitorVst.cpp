@@ -353,7 +353,9 @@ private:
         if (set_) {
             if (!engine_.setPlan(hmPlan(*set_, layout)))
                 throw RigError(set_->name() + ": its responses do not fit the monitor");
-            if (!running_) engine_.reset();
+            // No block runs: prepared afresh, the plan is in force at once (no crossfade,
+            // no tails, level and bypass at their values).
+            if (!running_) engine_.prepare(preparedRate_, preparedBlock_);
         }
         layout_ = layout;
     }

@@ -52,7 +52,8 @@ using Directions = std::vector<std::optional<SpeakerDirection>>; // feed k, or n
 
 Directions shapeDirections(DecShape shape) {
     Directions d;
-    for (const SpeakerDirection& s : speakerLayoutOf(shape)->speakers) d.push_back(s);
+    const std::optional<SpeakerLayout> layout = speakerLayoutOf(shape);
+    for (const SpeakerDirection& s : layout->speakers) d.push_back(s);
     return d;
 }
 Directions factoryDirections(const std::string& name) {
@@ -356,18 +357,19 @@ private:
 struct Row {
     const char* layout; // the monitor's name for it
     Directions directions;
+    std::vector<int> blocks;
 };
 
 TEST(HeadphoneMonitor, EachFeedIsHeardThroughTheSetAtItsSpeakerInBothFacesAtEveryBlockSize) {
     const std::vector<Row> rows = {
-        {"Cube", shapeDirections(Cube8)},
-        {"Hexagon, pair ahead", shapeDirections(HexagonWithoutCF)},
-        {"ITU 5.0 (IrregularDecoder)", shapeDirections(ItuLFOptimisedV1)},
-        {"ITU 5.1", factoryDirections("ITU 5.1")}, // feed 6, the subwoofer, is not heard
-        {"7.0.4 (BS.2051 4+7+0)", factoryDirections("7.0.4 (BS.2051 4+7+0)")},
+        {"Cube", shapeDirections(Cube8), {64, 1000}},
+        {"Hexagon, pair ahead", shapeDirections(HexagonWithoutCF), {256}},
+        {"ITU 5.0 (IrregularDecoder)", shapeDirections(ItuLFOptimisedV1), {64}},
+        {"ITU 5.1", factoryDirections("ITU 5.1"), {1000}}, // feed 6, the subwoofer, is silent
+        {"7.0.4 (BS.2051 4+7+0)", factoryDirections("7.0.4 (BS.2051 4+7+0)"), {256}},
     };
     for (const Row& row : rows)
-        for (int block : {64, 256, 1000}) {
+        for (int block : row.blocks) {
             SCOPED_TRACE(std::string(row.layout) + ", block " + std::to_string(block));
             const int choice = hmLayoutChoiceNamed(row.layout);
             ASSERT_GE(choice, 0);
