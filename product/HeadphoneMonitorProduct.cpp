@@ -120,6 +120,14 @@ int hmLayoutChoiceNamed(const std::string& name) {
     return -1;
 }
 
+int hmLayoutChoiceOfShape(int decoder) {
+    for (int i = 0; i < kDecListSize; ++i)
+        if (kRegularDecList[i] == decoder) return i;
+    for (DecShape shape : kIrregularDecList)
+        if (shape == decoder) return kDecListSize; // the ITU 5.0 entry after the seven
+    return -1;
+}
+
 float hmPhysical(int parameter, float normalised) {
     if (parameter == kHmLayout) return static_cast<float>(hmLayoutChoiceOf(normalised));
     if (parameter == kHmBypass) return normalised >= 0.5f ? 1.0f : 0.0f;

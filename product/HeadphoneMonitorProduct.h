@@ -85,6 +85,8 @@ int hmLayoutChoiceOf(float normalised);
 float hmNormalisedOfLayoutChoice(int choice);
 // The catalogue choice of a layout name ("Cube"), or -1.
 int hmLayoutChoiceNamed(const std::string& name);
+// The choice of the layout a RegularDecoder or IrregularDecoder decoder drives, or -1.
+int hmLayoutChoiceOfShape(int decoder);
 
 float hmPhysical(int parameter, float normalised);
 float hmNormalised(int parameter, float physical); // clamped to 0 to 1

@@ -3,7 +3,8 @@
 # The demo: makes a B-format test file (a noise source circling the listener once in eight
 # seconds, rising and falling in elevation for the 3D layouts), renders it through every
 # factory program of both plug-ins, plots every program's decoder, takes the editor
-# snapshots, and lists what it wrote. Ends with the decoding benchmark's summary.
+# snapshots, renders the circling signal through the cube on headphones, and lists what it
+# wrote. Ends with the decoding benchmark's summary.
 #   scripts/demo.sh [BUILD_DIR]      (default build; writes BUILD_DIR/demo/)
 set -euo pipefail
 build=${1:-build}
@@ -60,11 +61,19 @@ for plugin in RegularDecoder IrregularDecoder; do
     done
 done
 
+if [ -e "$bundles/HeadphoneMonitor.vst" ]; then
+    echo "== HeadphoneMonitor"
+    quiet "$ambidec" render "$bundles/RegularDecoder.vst" "$out/circle-height.wav" \
+        "$out/headphones-cube.wav" --headphones --set layout=cube
+    echo "  the circling signal decoded for the cube, heard on headphones"
+fi
+
 echo "== Written under $out/"
 (cd "$out" && for f in *; do
     case "$f" in
     circle-*.wav) what="B-format test signal" ;;
     *-editor.png) what="editor window" ;;
+    headphones-*.wav) what="left and right ear, for headphones" ;;
     *.png) what="decoder plot: speaker gains, rV and rE" ;;
     *.wav) what="speaker feeds" ;;
     *) what="" ;;

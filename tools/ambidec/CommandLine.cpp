@@ -15,6 +15,7 @@ const char kUsage[] =
     "  ambidec info BUNDLE [--program N|NAME] [--layout FILE|NAME]\n"
     "  ambidec render BUNDLE IN OUT [--program N|NAME] [--set PARAM=VALUE]... [--block N]\n"
     "                 [--input fuma|ambix] [--all-outputs] [--force] [--layout FILE|NAME]\n"
+    "                 [--headphones] [--hrtf FILE]\n"
     "  ambidec plot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "  ambidec snapshot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "  ambidec testsignal OUT [--channels 3|4] [--seconds S] [--elevation DEG] [--rate HZ]\n"
@@ -43,7 +44,13 @@ const char kUsage[] =
     "\n"
     "--layout (LayoutDecoder) loads a layout file (.ambdec, IEM .json, speaker list) or a\n"
     "factory or user layout by name: render writes its N speakers (N + 1 with the subwoofer),\n"
-    "info prints its speakers, compensation and matrices.\n";
+    "info prints its speakers, compensation and matrices.\n"
+    "\n"
+    "render --headphones decodes IN through BUNDLE and the HeadphoneMonitor bundle beside it\n"
+    "(its layout follows the decoder's) into a stereo OUT for headphones; --hrtf FILE takes\n"
+    "that SOFA set (or a user set by name) instead of the default. Rendering through the\n"
+    "HeadphoneMonitor bundle itself, IN holds the speaker feeds: as many channels as its\n"
+    "layout (--layout) has speakers, or 32. The monitor's latency is taken out.\n";
 
 struct Reader {
     int argc;
@@ -158,6 +165,10 @@ Command parseCommandLine(int argc, const char* const* argv) {
         } else if (word == "--all-outputs") {
             if (!shape.block) refuse();
             command.allOutputs = true;
+        } else if (word == "--headphones" && command.kind == CommandKind::Render) {
+            command.headphones = true;
+        } else if (word == "--hrtf" && command.kind == CommandKind::Render) {
+            command.hrtf = in.valueOf(word);
         } else if (word == "--force") {
             if (!shape.force) refuse();
             command.force = true;
