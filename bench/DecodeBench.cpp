@@ -6,7 +6,8 @@
 // ratio. Next to them, the LV2 plug-in's run through its descriptor with the same settings
 // as control values, which should cost the same. Then the layout decoder's engine on a
 // 7.0.4 rig (11 speakers) and a 24-speaker dome, two bands, distance compensation and
-// near-field compensation per speaker on, in ns per frame and per frame and speaker.
+// near-field compensation per speaker on, in ns per frame and per frame and speaker. Last,
+// the headphone monitor through its bundle beside a peer's binaural decoder.
 // `--summary` runs briefly and prints only the tables.
 #include <benchmark/benchmark.h>
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "HeadphoneBench.h"
 #include "ReferenceChain.h"
 #include "engine/LayoutDecoderEngine.h"
 #include "host/lv2/Lv2Descriptor.h"
@@ -298,6 +300,7 @@ int main(int argc, char** argv) {
     for (const Rig& r : kRigs)
         for (int block : {64, 512})
             benchmark::RegisterBenchmark(layoutCaseName(r, block).c_str(), runLayout, r, block);
+    registerHeadphoneBenchmarks();
 
     CollectingReporter reporter(summary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -340,6 +343,7 @@ int main(int argc, char** argv) {
     if (cube != reporter.nsPerFrame.end())
         std::printf("%-34s %9.3f %9.3f\n", "RegularDecoder cube, shelf, nf, 512", cube->second,
                     cube->second / kConfigs[0].outputs);
+    printHeadphoneSummary(reporter.nsPerFrame);
     benchmark::Shutdown();
     return allIdentical ? 0 : 1;
 }

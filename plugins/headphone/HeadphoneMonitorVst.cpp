@@ -173,7 +173,13 @@ public:
         copyHostText(text, shown.c_str(), kHostTextChars);
     }
 
+    // One program: the state is the chunk.
     void setProgramName(char*) override {}
+    bool getProgramNameIndexed(VstInt32, VstInt32 index, char* text) override {
+        if (index != 0 || !text) return false;
+        copyHostText(text, "Default", kHostProgramNameChars);
+        return true;
+    }
     void getProgramName(char* name) override {
         copyHostText(name, "Default", kHostProgramNameChars);
     }

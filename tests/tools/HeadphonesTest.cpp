@@ -77,7 +77,7 @@ TEST(AmbidecHeadphones, RefusesWhatCannotBeUsedAndWritesNothing) {
     std::ofstream(dir / "not.sofa") << "not a set\n";
     const std::vector<std::vector<std::string>> cases = {
         {"render", kRegular, bformat, "--headphones", "--hrtf", dir / "not.sofa"},
-        {"render", kRegular, bformat, "--headphones", "--hrtf", dir},
+        {"render", kRegular, bformat, "--headphones", "--hrtf", dir.path()},
         {"render", kRegular, bformat, "--hrtf", dir / "not.sofa"}, // no --headphones
         {"render", kMonitor, three, "--layout", "Cube"},           // 3 feeds for 8 speakers
         {"render", kMonitor, bformat, "--headphones"},
