@@ -108,8 +108,11 @@ void printHeadphoneSummary(const std::map<std::string, double>& nsPerFrame) {
         for (int block : kBlocks) {
             const auto it = nsPerFrame.find(caseName(c, block));
             if (it == nsPerFrame.end()) continue;
-            std::printf("%-44s %9.3f %9.3f\n", caseName(c, block).c_str(), it->second,
-                        c.feeds ? it->second / c.feeds : 0.0);
+            if (c.feeds)
+                std::printf("%-44s %9.3f %9.3f\n", caseName(c, block).c_str(), it->second,
+                            it->second / c.feeds);
+            else
+                std::printf("%-44s %9.3f %9s\n", caseName(c, block).c_str(), it->second, "-");
         }
     if (access(kReference, R_OK) != 0)
         std::printf("(no reference row: %s is not installed; Debian's iem-plugin-suite-vst has "
