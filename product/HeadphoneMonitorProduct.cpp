@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "product/HeadphoneMonitorProduct.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 
 #include "hrtf/HrtfError.h"
@@ -191,15 +193,42 @@ std::string hmHrtfPathOf(const std::string& what) {
     throw HrtfError(what + ": no such SOFA file or user set");
 }
 
+std::shared_ptr<const HrtfSet> hmSharedSet(const std::string& path, double sampleRate) {
+    struct Entry {
+        std::string path;
+        double rate;
+        long long bytes, changedNs;
+        std::shared_ptr<const HrtfSet> set;
+    };
+    static std::mutex lock;
+    static std::vector<Entry> entries; // most recent first
+    constexpr std::size_t kKept = 3;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return HrtfSet::open(path, sampleRate); // it says why
+    const long long bytes = st.st_size;
+    const long long changedNs = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    std::lock_guard<std::mutex> guard(lock);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].path == path && entries[i].rate == sampleRate && entries[i].bytes == bytes &&
+            entries[i].changedNs == changedNs) {
+            std::rotate(entries.begin(), entries.begin() + i, entries.begin() + i + 1);
+            return entries.front().set;
+        }
+    std::shared_ptr<const HrtfSet> set = HrtfSet::open(path, sampleRate);
+    entries.insert(entries.begin(), {path, sampleRate, bytes, changedNs, set});
+    if (entries.size() > kKept) entries.pop_back();
+    return set;
+}
+
 std::shared_ptr<const HrtfSet> hmOpenSet(const std::string& path, double sampleRate, bool fallBack,
                                          std::string& message) {
-    if (path.empty()) return HrtfSet::open(HrtfSet::defaultPath(), sampleRate);
+    if (path.empty()) return hmSharedSet(HrtfSet::defaultPath(), sampleRate);
     try {
-        return HrtfSet::open(path, sampleRate);
+        return hmSharedSet(path, sampleRate);
     } catch (const std::exception& e) {
         if (!fallBack) throw;
         message = std::string(e.what()) + " (the default set is used)";
-        return HrtfSet::open(HrtfSet::defaultPath(), sampleRate);
+        return hmSharedSet(HrtfSet::defaultPath(), sampleRate);
     }
 }
 

@@ -176,7 +176,7 @@ public:
                 layoutText_ = text;
                 layoutValue_ = hmNormalisedOfLayoutChoice(hmStateLayoutChoice());
             } else if (request.kind == kLoadSet) {
-                std::shared_ptr<const HrtfSet> set = HrtfSet::open(path, engine_.sampleRate());
+                std::shared_ptr<const HrtfSet> set = hmSharedSet(path, engine_.sampleRate());
                 std::swap(set, set_);
                 try {
                     install(currentLayout());

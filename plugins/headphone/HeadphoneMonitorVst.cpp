@@ -241,7 +241,7 @@ public:
         try {
             if (index == kKivLoadHrtf) {
                 const std::string path = hmHrtfPathOf(what);
-                set_ = HrtfSet::open(path, preparedRate_); // a set that cannot be used: kept
+                set_ = hmSharedSet(path, preparedRate_); // a set that cannot be used: kept
                 hrtfPath_ = path;
                 install(currentLayout());
             } else {
@@ -337,7 +337,7 @@ private:
         engine_.prepare(preparedRate_, preparedBlock_);
         if (set_ && set_->sampleRate() != preparedRate_) {
             try {
-                set_ = HrtfSet::open(set_->path(), preparedRate_);
+                set_ = hmSharedSet(set_->path(), preparedRate_);
             } catch (const std::exception& e) {
                 lastError_ = e.what();
                 set_.reset();

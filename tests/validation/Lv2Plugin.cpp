@@ -33,7 +33,7 @@ std::vector<Lv2BundleUnderTest> allLv2BundlesUnderTest() {
     all.push_back({"LayoutDecoder", KIV_LAYOUT_LV2 "/LayoutDecoder.so", kLayoutDecoderProduct.uri,
                    4, 32, kLayoutDecoderParameters, factoryLayoutCount(), false, 0});
     all.push_back({"HeadphoneMonitor", KIV_HEADPHONE_LV2 "/HeadphoneMonitor.so",
-                   kHeadphoneMonitorProduct.uri, 32, 2, kHeadphoneMonitorParameters, 0, false, 1});
+                   kHeadphoneMonitorProduct.uri, 32, 2, kHeadphoneMonitorParameters, 1, false, 1});
     return all;
 }
 
@@ -81,6 +81,9 @@ float lv2ControlValue(const Lv2BundleUnderTest& bundle, int k, float normalised)
 
 float lv2PresetValue(const Lv2BundleUnderTest& bundle, int p, int k) {
     if (isLayoutDecoder(bundle)) return ldPhysical(k, ldFactoryProgramValues(p)[k]);
+    // HeadphoneMonitor has no presets: its one program is the defaults, as the VST's.
+    if (std::strcmp(bundle.name, "HeadphoneMonitor") == 0)
+        return hmPhysical(k, hmDefaultValues()[k]);
     if (!bundle.decoder) return kBFormatConverterProduct.directions[p].value;
     return lv2ControlValue(bundle, k, productOf(bundle).programs[p].values[k]);
 }
