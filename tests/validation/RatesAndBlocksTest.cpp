@@ -49,6 +49,10 @@ double rms(const std::vector<float>& x, int from) {
 } // namespace
 
 TEST_P(RatesAndBlocks, OutputDoesNotDependOnBlockLengthOrBufferPlacement) {
+    // The headphone monitor's latency and partitions follow the announced block by design;
+    // tests/headphonemonitor holds it to its responses at each block size instead.
+    if (GetParam().name.rfind("HeadphoneMonitor", 0) == 0)
+        GTEST_SKIP() << "latency follows the announced block";
     const Audio input = noise(GetParam().inputs, 3 * 4096 + 123, 21, 0.7f);
     for (const ParameterSet& set : chainVariants()) {
         for (float rate : kRates) {
