@@ -53,7 +53,7 @@ void HeadphoneMonitorEngine::prepare(double sampleRate, int maxBlock) {
     fadePos_ = 0;
     fadeFrames_ = std::max(1, static_cast<int>(std::lround(kCrossfadeSeconds * sampleRate)));
     // About 5 ms to 63 % of a level change.
-    levelCoeff_ = sampleRate > 0 ? static_cast<float>(std::exp(-1.0 / (0.005 * sampleRate))) : 0;
+    levelCoeff_ = sampleRate > 0 ? std::exp(-1.0 / (0.005 * sampleRate)) : 0.0;
     level_ = gainOfDb(levelDb_.load());
     bypassMix_ = bypass_.load() ? 1.0f : 0.0f;
     resetRequested_.store(false);
@@ -174,10 +174,10 @@ void HeadphoneMonitorEngine::process(const float* const* inputs, int numInputs, 
 
     const size_t p = static_cast<size_t>(partition_);
     const int given = inputs ? std::clamp(numInputs, 0, static_cast<int>(kMaxFeeds)) : 0;
-    const float levelTarget = gainOfDb(levelDb_.load(std::memory_order_relaxed));
+    const double levelTarget = gainOfDb(levelDb_.load(std::memory_order_relaxed));
     const float bypassTarget = bypass_.load(std::memory_order_relaxed) ? 1.0f : 0.0f;
     const float bypassStep = 1.0f / static_cast<float>(fadeFrames_);
-    const float a = levelCoeff_;
+    const double a = levelCoeff_;
 
     int done = 0;
     frames = std::clamp(frames, 0, maxBlock_);
@@ -192,12 +192,14 @@ void HeadphoneMonitorEngine::process(const float* const* inputs, int numInputs, 
                 std::fill(row, row + n, 0.0f);
         }
         for (int i = 0; i < n; ++i) {
+            // In double: in float the glide stalls where a step is below half a unit in the
+            // last place, 1e-5 short of its target.
             level_ = levelTarget + a * (level_ - levelTarget);
             if (bypassMix_ < bypassTarget)
                 bypassMix_ = std::min(bypassTarget, bypassMix_ + bypassStep);
             else if (bypassMix_ > bypassTarget)
                 bypassMix_ = std::max(bypassTarget, bypassMix_ - bypassStep);
-            const float wet = (1.0f - bypassMix_) * level_;
+            const float wet = (1.0f - bypassMix_) * static_cast<float>(level_);
             const size_t j = static_cast<size_t>(fill_ + i);
             left[done + i] = wet * wetL_[j] + bypassMix_ * dryL_[j];
             right[done + i] = wet * wetR_[j] + bypassMix_ * dryR_[j];

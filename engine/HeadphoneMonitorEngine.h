@@ -87,8 +87,8 @@ private:
     std::vector<float> wetL_, wetR_;   // the ears of the last partition
     std::vector<float> nextL_, nextR_; // the incoming kernel's, while fading
     std::vector<float> dryL_, dryR_;   // feeds 1 and 2 of the last partition
-    float level_ = 1.0f;               // smoothed gain
-    float levelCoeff_ = 0.0f;
+    double level_ = 1.0;               // smoothed gain
+    double levelCoeff_ = 0.0;
     float bypassMix_ = 0.0f; // 0 = headphone render, 1 = bypass
 
     std::atomic<float> levelDb_{0.0f};

@@ -3,13 +3,17 @@
 
 #include <fcntl.h>
 #include <mysofa.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "hrtf/HrtfError.h"
@@ -89,6 +93,42 @@ std::vector<char> readSetFile(const std::string& path) {
     return data;
 }
 
+// libmysofa's reader crashes on some damaged files (a truncated set can smash its stack or
+// make it read out of bounds), which would take the host down with it. So the file is parsed
+// once in a child process first: only a file the child read and checked is parsed here.
+// Returns 0 when the child was content, libmysofa's error code, or -1 when it crashed or
+// took too long.
+int parseInChild(const std::vector<char>& data) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return MYSOFA_OK; // no child to be had: read it here, as libmysofa would
+    if (pid == 0) {
+        // The child: only the parse, no exit handlers; its crash reports go nowhere.
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        if (devNull >= 0) ::dup2(devNull, 2);
+        int err = MYSOFA_OK;
+        MYSOFA_HRTF* hrtf = mysofa_load_data(data.data(), data.size(), &err);
+        if (hrtf && err == MYSOFA_OK) err = mysofa_check(hrtf);
+        if (!hrtf && err == MYSOFA_OK) err = MYSOFA_INTERNAL_ERROR;
+        // Exit codes 1 .. 100 carry libmysofa's errors, offset from its first one.
+        ::_exit(err == MYSOFA_OK ? 0 : std::clamp(err - MYSOFA_INVALID_FORMAT + 1, 1, 100));
+    }
+    int status = 0;
+    for (int waited = 0; waited < 30000; waited += 5) { // 30 s
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            if (!WIFEXITED(status)) return -1;
+            const int code = WEXITSTATUS(status);
+            return code == 0 ? MYSOFA_OK : code - 1 + MYSOFA_INVALID_FORMAT;
+        }
+        if (done < 0 && errno != EINTR) return MYSOFA_OK;
+        const timespec pause{0, 5'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+    ::kill(pid, SIGKILL); // pid > 1: fork gave it
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
 } // namespace
 
 std::string HrtfSet::defaultPath() {
@@ -105,6 +145,40 @@ std::shared_ptr<const HrtfSet> HrtfSet::open(const std::string& path, double sam
         throw HrtfError(path + ": cannot be used at a sample rate of " +
                         std::to_string(sampleRate) + " Hz");
     std::vector<char> data = readSetFile(path);
+
+    // Every instance of the monitor opens the default set, and a restored session opens its
+    // set again: a set already open with the same content, path and rate is shared.
+    struct Cached {
+        std::string path;
+        double rate;
+        int maxTaps;
+        size_t bytes, hash;
+        std::weak_ptr<const HrtfSet> set;
+    };
+    static std::mutex cacheLock;
+    static std::vector<Cached> cache;
+    const size_t hash = std::hash<std::string_view>()(std::string_view(data.data(), data.size()));
+    {
+        std::lock_guard<std::mutex> lock(cacheLock);
+        cache.erase(std::remove_if(cache.begin(), cache.end(),
+                                   [](const Cached& c) { return c.set.expired(); }),
+                    cache.end());
+        for (const Cached& c : cache)
+            if (c.path == path && c.rate == sampleRate && c.maxTaps == maxTaps &&
+                c.bytes == data.size() && c.hash == hash)
+                if (auto set = c.set.lock()) return set;
+    }
+    std::shared_ptr<const HrtfSet> set = load(path, data, sampleRate, maxTaps);
+    std::lock_guard<std::mutex> lock(cacheLock);
+    cache.push_back({path, sampleRate, maxTaps, data.size(), hash, set});
+    return set;
+}
+
+std::shared_ptr<const HrtfSet> HrtfSet::load(const std::string& path, const std::vector<char>& data,
+                                             double sampleRate, int maxTaps) {
+    const int childSays = parseInChild(data);
+    if (childSays == -1) throw HrtfError(path + ": is damaged (libmysofa cannot read it safely)");
+    if (childSays != MYSOFA_OK) throw HrtfError(path + ": " + mysofaProblem(childSays));
 
     // The set's own rate, before libmysofa resamples it.
     double fileRate = 0.0;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 struct MYSOFA_EASY;
 
@@ -22,7 +23,8 @@ public:
     // (opened non-blocking, a regular file, at most kMaxFileBytes) and read into memory, so
     // that libmysofa never blocks on a FIFO or a device. Throws HrtfError for a file that
     // cannot be read, is not SOFA, has no usable directions, or whose responses (with their
-    // delays) exceed maxTaps at sampleRate.
+    // delays) exceed maxTaps at sampleRate. A set already open with the same content, path
+    // and rate is shared rather than read again.
     static std::shared_ptr<const HrtfSet> open(const std::string& path, double sampleRate,
                                                int maxTaps = kMaxTaps);
     static std::string defaultPath(); // /usr/share/libmysofa/default.sofa
@@ -46,6 +48,8 @@ public:
 
 private:
     HrtfSet() = default;
+    static std::shared_ptr<const HrtfSet>
+    load(const std::string& path, const std::vector<char>& data, double sampleRate, int maxTaps);
 
     std::string name_, path_;
     double sampleRate_ = 0, fileSampleRate_ = 0;
