@@ -194,29 +194,17 @@ std::string hmHrtfPathOf(const std::string& what) {
 }
 
 std::shared_ptr<const HrtfSet> hmSharedSet(const std::string& path, double sampleRate) {
-    struct Entry {
-        std::string path;
-        double rate;
-        long long bytes, changedNs;
-        std::shared_ptr<const HrtfSet> set;
-    };
-    static std::mutex lock;
-    static std::vector<Entry> entries; // most recent first
+    // HrtfSet::open shares a set while someone holds it; holding the last few here keeps
+    // them for the next instance too (hosts and tests open one after another).
     constexpr std::size_t kKept = 3;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return HrtfSet::open(path, sampleRate); // it says why
-    const long long bytes = st.st_size;
-    const long long changedNs = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
-    std::lock_guard<std::mutex> guard(lock);
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].path == path && entries[i].rate == sampleRate && entries[i].bytes == bytes &&
-            entries[i].changedNs == changedNs) {
-            std::rotate(entries.begin(), entries.begin() + i, entries.begin() + i + 1);
-            return entries.front().set;
-        }
+    static std::mutex lock;
+    static std::shared_ptr<const HrtfSet> kept[kKept]; // most recent first
     std::shared_ptr<const HrtfSet> set = HrtfSet::open(path, sampleRate);
-    entries.insert(entries.begin(), {path, sampleRate, bytes, changedNs, set});
-    if (entries.size() > kKept) entries.pop_back();
+    std::lock_guard<std::mutex> guard(lock);
+    std::size_t at = 0;
+    while (at + 1 < kKept && kept[at] != set) ++at;
+    std::rotate(kept, kept + at, kept + at + 1);
+    kept[0] = set;
     return set;
 }
 

@@ -104,10 +104,9 @@ std::shared_ptr<const BinauralPlan> hmPlan(const HrtfSet& set, const MonitorLayo
 // name of a user set with or without ".sofa". Throws HrtfError when there is none.
 std::string hmHrtfPathOf(const std::string& what);
 
-// The set at `path` resampled to sampleRate, shared: the last few sets opened (by path, rate,
-// and the file's size and time) stay open for the process, so that new instances and
-// restored sessions start at once. Throws HrtfError like HrtfSet::open. Not on the audio
-// thread.
+// The set at `path` resampled to sampleRate (HrtfSet::open, which shares an open set); the
+// last few stay held for the process, so that new instances and restored sessions start at
+// once. Throws HrtfError. Not on the audio thread.
 std::shared_ptr<const HrtfSet> hmSharedSet(const std::string& path, double sampleRate);
 
 // The set at `path` ("" for the default), through hmSharedSet. With fallBack, a set that cannot be
