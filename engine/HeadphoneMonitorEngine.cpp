@@ -180,15 +180,19 @@ void HeadphoneMonitorEngine::process(const float* const* inputs, int numInputs, 
     const double a = levelCoeff_;
 
     int done = 0;
-    frames = std::clamp(frames, 0, maxBlock_);
+    // Blocks longer than maxBlock work as well: the partitions are gathered frame by frame.
+    frames = std::max(frames, 0);
     while (done < frames) {
         const int n = std::min(frames - done, partition_ - fill_);
         // Every row is gathered, so a kernel with more feeds can start at any block.
         for (int f = 0; f < kMaxFeeds; ++f) {
             float* row = in_.data() + f * p + fill_;
-            if (f < given && inputs[f])
-                std::copy(inputs[f] + done, inputs[f] + done + n, row);
-            else
+            if (f < given && inputs[f]) {
+                // A non-finite sample would stay in the delay line for the whole response
+                // length: it is heard as silence instead.
+                const float* src = inputs[f] + done;
+                for (int i = 0; i < n; ++i) row[i] = std::isfinite(src[i]) ? src[i] : 0.0f;
+            } else
                 std::fill(row, row + n, 0.0f);
         }
         for (int i = 0; i < n; ++i) {

@@ -47,8 +47,10 @@ public:
     std::shared_ptr<const BinauralPlan> plan() const; // the last accepted, or null
     void reclaim(); // frees what the audio thread has finished with (setPlan does it too)
 
-    // inputs[0..numInputs-1] (a null pointer is silence), frames <= maxBlock. Feeds beyond
-    // the plan's are ignored. left and right may not alias the inputs.
+    // inputs[0..numInputs-1] (a null pointer is silence), any number of frames (a host that
+    // gives more than maxBlock gets the same latency). Feeds beyond the plan's are ignored;
+    // non-finite samples are taken as silence. left and right may be input buffers: each
+    // range of input is taken before that range of output is written.
     void process(const float* const* inputs, int numInputs, float* left, float* right, int frames);
 
     int latency() const { return partition_; } // frames, fixed by prepare

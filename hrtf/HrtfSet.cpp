@@ -233,6 +233,8 @@ void HrtfSet::responseAt(double azimuthDeg, double elevationDeg, float* left, fl
     // libmysofa's spherical coordinates are ours: azimuth anticlockwise from the front
     // (x ahead, y to the left), elevation up.
     // At the set's own distance, so that the nearest measured points are found by angle.
+    if (!std::isfinite(azimuthDeg)) azimuthDeg = 0.0;
+    if (!std::isfinite(elevationDeg)) elevationDeg = 0.0;
     float c[3] = {static_cast<float>(azimuthDeg), static_cast<float>(elevationDeg), radiusMetres_};
     mysofa_s2c(c);
     {

@@ -109,7 +109,7 @@ TEST(HeadphoneMonitorEngine, ImpulseOnEachFeedGivesItsResponsesAfterTheLatency) 
         {64, {64}, 300},
         {512, {512}, 558},
         {512, {1, 511, 300, 7}, 1115},
-        {100, {37, 100, 63}, 30},
+        {100, {37, 100, 63, 250}, 30},
         {7, {7, 3, 5, 1}, 200},
         {4096, {4096, 1500, 17}, 2500},
         {1, {1}, 40},
@@ -240,6 +240,22 @@ TEST(HeadphoneMonitorEngine, LevelGlidesAndPlansThatDoNotFitAreRefused) {
             EXPECT_GT(y.left[i] / r.left[i], 0.9f);
         }
     for (int i = change + 3840; i < frames; ++i) ASSERT_NEAR(y.left[i], 0.1f * r.left[i], 1e-5);
+
+    // A burst of non-finite samples is heard as silence, and the output stays finite.
+    auto poisoned = in;
+    for (int i = 100; i < 140; ++i) poisoned[i % 2][i] = i % 3 ? NAN : INFINITY;
+    const Ears p = run(engine, poisoned, {maxBlock});
+    for (int i = 0; i < frames; ++i) {
+        ASSERT_TRUE(std::isfinite(p.left[i]) && std::isfinite(p.right[i])) << "frame " << i;
+    }
+
+    // reset() drops the tails and the delayed frames still in the engine.
+    engine.reset();
+    const Ears silent = run(engine, {std::vector<float>(2000, 0.0f)}, {maxBlock});
+    for (size_t i = 0; i < silent.left.size(); ++i) {
+        ASSERT_EQ(silent.left[i], 0.0f) << "frame " << i;
+        ASSERT_EQ(silent.right[i], 0.0f) << "frame " << i;
+    }
 
     auto wrongRate = noisePlan(2, 256, 9);
     wrongRate->sampleRate = 44100.0;
