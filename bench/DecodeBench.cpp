@@ -10,7 +10,8 @@
 // engine alone and through the LayoutDecoder bundle (the same rig as an .ambdec preset with
 // nfeff_comp output, loaded as a user loads a file). Then the headphone monitor's engine
 // with the default set of head-related responses at 48 kHz, for a cube (8 feeds) and a
-// 24-speaker dome, 32 inputs given as a plug-in gives them.
+// 24-speaker dome, 32 inputs given as a plug-in gives them; last, the monitor through its
+// VST bundle beside a peer's binaural decoder.
 // `--summary` runs briefly and prints only the tables.
 #include <benchmark/benchmark.h>
 
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "HeadphoneBench.h"
 #include "ReferenceChain.h"
 #include "engine/HeadphoneMonitorEngine.h"
 #include "engine/LayoutDecoderEngine.h"
@@ -430,6 +432,7 @@ int main(int argc, char** argv) {
         for (int block : {64, 512})
             benchmark::RegisterBenchmark(headphoneCaseName(h, block).c_str(), runHeadphones, h,
                                          block);
+    registerHeadphoneBenchmarks();
 
     CollectingReporter reporter(summary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -485,6 +488,7 @@ int main(int argc, char** argv) {
             std::printf("%-34s %9.3f %9.3f\n", headphoneCaseName(h, block).c_str(), it->second,
                         it->second / static_cast<double>(h.speakers.size()));
         }
+    printHeadphoneSummary(reporter.nsPerFrame);
     benchmark::Shutdown();
     return allIdentical ? 0 : 1;
 }

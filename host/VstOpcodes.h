@@ -162,3 +162,8 @@ constexpr VstInt32 kKivLayoutView = 0x4B697676; // 'Kivv'
 // Index kKivTakeLayoutView hands LayoutDecoder's LV2 UI model the LayoutView its plug-in sent
 // (ptr, value bytes); the model shows it when value is sizeof(LayoutView). Answers 1 then.
 constexpr VstInt32 kKivTakeLayoutView = 0x4B697674; // 'Kivt'
+// Index kKivLoadHrtf asks HeadphoneMonitor to load the set of head-related responses that ptr
+// names (a null-terminated path to a SOFA file, or the name of a user set); answers 1 when
+// the set is in force, 0 when it could not be used (the set in use stays, and
+// kKivLayoutMessage tells why).
+constexpr VstInt32 kKivLoadHrtf = 0x4B697668; // 'Kivh'

@@ -4,8 +4,8 @@
 # seconds, rising and falling in elevation for the 3D layouts), renders it through every
 # factory program of both plug-ins, plots every program's decoder, takes the editor
 # snapshots, decodes one factory layout and one .ambdec preset of Debian's ambdec package
-# through LayoutDecoder (rendered and plotted), and lists what it wrote. Ends with the
-# decoding benchmark's summary.
+# through LayoutDecoder (rendered and plotted), renders the circling signal through the cube
+# on headphones, and lists what it wrote. Ends with the decoding benchmark's summary.
 #   scripts/demo.sh [BUILD_DIR]      (default build; writes BUILD_DIR/demo/)
 set -euo pipefail
 build=${1:-build}
@@ -74,11 +74,19 @@ for layout in "7.0.4 (BS.2051 4+7+0)" "$preset"; do
     echo "  layout \"$layout\": rendered circle-height.wav, plotted"
 done
 
+if [ -e "$bundles/HeadphoneMonitor.vst" ]; then
+    echo "== HeadphoneMonitor"
+    quiet "$ambidec" render "$bundles/RegularDecoder.vst" "$out/circle-height.wav" \
+        "$out/headphones-cube.wav" --headphones --set layout=cube
+    echo "  the circling signal decoded for the cube, heard on headphones"
+fi
+
 echo "== Written under $out/"
 (cd "$out" && for f in *; do
     case "$f" in
     circle-*.wav) what="B-format test signal" ;;
     *-editor.png) what="editor window" ;;
+    headphones-*.wav) what="left and right ear, for headphones" ;;
     *.png) what="decoder plot: speaker gains, rV and rE" ;;
     *.wav) what="speaker feeds" ;;
     *) what="" ;;

@@ -20,10 +20,12 @@ bundles=(
     "bundles/IrregularDecoder.vst  vst"
     "bundles/BFormatConverter.vst  vst"
     "bundles/LayoutDecoder.vst     vst"
+    "bundles/HeadphoneMonitor.vst  vst"
     "lv2/RegularDecoder.lv2        lv2"
     "lv2/IrregularDecoder.lv2      lv2"
     "lv2/BFormatConverter.lv2      lv2"
     "lv2/LayoutDecoder.lv2         lv2"
+    "lv2/HeadphoneMonitor.lv2      lv2"
 )
 # Where each kind goes when no DIR is given, under HOME.
 declare -A home_dir=([vst]=.vst [lv2]=.lv2 [bin]=.local/bin [man1]=.local/share/man/man1)

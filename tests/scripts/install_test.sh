@@ -12,8 +12,9 @@ build=$(cd "$2" && pwd)
 install="$repo/scripts/install.sh"
 # Each bundle as it lies in the build tree; it is installed under its own name.
 bundles=(bundles/RegularDecoder.vst bundles/IrregularDecoder.vst bundles/BFormatConverter.vst
-         bundles/LayoutDecoder.vst lv2/RegularDecoder.lv2 lv2/IrregularDecoder.lv2 lv2/BFormatConverter.lv2
-         lv2/LayoutDecoder.lv2)
+         bundles/LayoutDecoder.vst bundles/HeadphoneMonitor.vst lv2/RegularDecoder.lv2
+         lv2/IrregularDecoder.lv2 lv2/BFormatConverter.lv2 lv2/LayoutDecoder.lv2
+         lv2/HeadphoneMonitor.lv2)
 for b in "${bundles[@]}"; do
     [ -d "$build/$b" ] || { echo "install_test: $build/$b is not built" >&2; exit 1; }
 done

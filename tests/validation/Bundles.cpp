@@ -19,6 +19,7 @@ const std::vector<BundleUnderTest>& allBundlesUnderTest() {
         std::vector<BundleUnderTest> all = bundlesUnderTest();
         all.push_back({"BFormatConverter", KIV_CONVERTER_BUNDLE, 4, 4, 2, false});
         all.push_back({"LayoutDecoder", KIV_LAYOUT_BUNDLE, 4, 32, 7, false});
+        all.push_back({"HeadphoneMonitor", KIV_HEADPHONE_BUNDLE, 32, 2, 1, false});
         return all;
     }();
     return bundles;

@@ -9,6 +9,7 @@
 #include <lv2/buf-size/buf-size.h>
 
 #include "product/ConverterProduct.h"
+#include "product/HeadphoneMonitorProduct.h"
 #include "product/LayoutDecoderProduct.h"
 #include "product/ProductDescription.h"
 #include "tools/lv2ttl/PresetValue.h"
@@ -31,6 +32,8 @@ std::vector<Lv2BundleUnderTest> allLv2BundlesUnderTest() {
                    kConverterParameters, kConverterPrograms, false, 0});
     all.push_back({"LayoutDecoder", KIV_LAYOUT_LV2 "/LayoutDecoder.so", kLayoutDecoderProduct.uri,
                    4, 32, kLayoutDecoderParameters, factoryLayoutCount(), false, 0});
+    all.push_back({"HeadphoneMonitor", KIV_HEADPHONE_LV2 "/HeadphoneMonitor.so",
+                   kHeadphoneMonitorProduct.uri, 32, 2, kHeadphoneMonitorParameters, 1, false, 1});
     return all;
 }
 
@@ -69,6 +72,7 @@ bool isLayoutDecoder(const Lv2BundleUnderTest& bundle) {
 
 float lv2ControlValue(const Lv2BundleUnderTest& bundle, int k, float normalised) {
     if (isLayoutDecoder(bundle)) return ldPhysical(k, normalised);
+    if (std::strcmp(bundle.name, "HeadphoneMonitor") == 0) return hmPhysical(k, normalised);
     // The converter's direction runs from 0 to 1: physical and normalised are one.
     if (!bundle.decoder) return normalised;
     bool exact = false;
@@ -77,6 +81,9 @@ float lv2ControlValue(const Lv2BundleUnderTest& bundle, int k, float normalised)
 
 float lv2PresetValue(const Lv2BundleUnderTest& bundle, int p, int k) {
     if (isLayoutDecoder(bundle)) return ldPhysical(k, ldFactoryProgramValues(p)[k]);
+    // HeadphoneMonitor has no presets: its one program is the defaults, as the VST's.
+    if (std::strcmp(bundle.name, "HeadphoneMonitor") == 0)
+        return hmPhysical(k, hmDefaultValues()[k]);
     if (!bundle.decoder) return kBFormatConverterProduct.directions[p].value;
     return lv2ControlValue(bundle, k, productOf(bundle).programs[p].values[k]);
 }

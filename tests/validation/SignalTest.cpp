@@ -128,7 +128,12 @@ TEST_P(Signals, FiniteOutputWithinOneBlockAfterANonFiniteBurst) {
                     EXPECT_EQ(firstNonFinite(out, firstCleanBlock), "")
                         << setting.name << ", burst of " << bad << " at " << burst.from << " to "
                         << burst.to << (inPlace ? ", in place" : "");
-                    EXPECT_EQ(firstNonFinite(out, 0).empty(), false) << "the burst reached nobody";
+                    // The headphone monitor hears non-finite input as silence (in its
+                    // convolution it would last the whole response): nothing to reach.
+                    if (GetParam().name.rfind("HeadphoneMonitor", 0) != 0) {
+                        EXPECT_EQ(firstNonFinite(out, 0).empty(), false)
+                            << "the burst reached nobody";
+                    }
                 }
             }
         }

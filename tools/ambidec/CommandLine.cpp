@@ -15,6 +15,7 @@ const char kUsage[] =
     "  ambidec info BUNDLE [--program N|NAME] [--layout FILE|NAME]\n"
     "  ambidec render BUNDLE IN OUT [--program N|NAME] [--set PARAM=VALUE]... [--block N]\n"
     "                 [--input fuma|ambix] [--all-outputs] [--force] [--layout FILE|NAME]\n"
+    "                 [--headphones] [--hrtf FILE]\n"
     "  ambidec plot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
     "               [--layout FILE|NAME]\n"
     "  ambidec snapshot BUNDLE OUT.png [--program N|NAME] [--set PARAM=VALUE]... [--force]\n"
@@ -45,7 +46,13 @@ const char kUsage[] =
     "--layout (LayoutDecoder) loads a layout file (.ambdec, IEM .json, speaker list) or a\n"
     "factory or user layout by name: render writes its N speakers (N + 1 with the subwoofer),\n"
     "plot draws its rV and rE as they arrive at the listening spot, info prints its speakers,\n"
-    "compensation and matrices.\n";
+    "compensation and matrices.\n"
+    "\n"
+    "render --headphones decodes IN through BUNDLE and the HeadphoneMonitor bundle beside it\n"
+    "(its layout follows the decoder's) into a stereo OUT for headphones; --hrtf FILE takes\n"
+    "that SOFA set (or a user set by name) instead of the default. Rendering through the\n"
+    "HeadphoneMonitor bundle itself, IN holds the speaker feeds: as many channels as its\n"
+    "layout (--layout) has speakers, or 32. The monitor's latency is taken out.\n";
 
 struct Reader {
     int argc;
@@ -160,6 +167,10 @@ Command parseCommandLine(int argc, const char* const* argv) {
         } else if (word == "--all-outputs") {
             if (!shape.block) refuse();
             command.allOutputs = true;
+        } else if (word == "--headphones" && command.kind == CommandKind::Render) {
+            command.headphones = true;
+        } else if (word == "--hrtf" && command.kind == CommandKind::Render) {
+            command.hrtf = in.valueOf(word);
         } else if (word == "--force") {
             if (!shape.force) refuse();
             command.force = true;

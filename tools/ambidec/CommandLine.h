@@ -31,6 +31,8 @@ struct Command {
     InputFormat inputFormat = InputFormat::FuMa;
     bool force = false;      // --force: an existing output may be replaced
     bool allOutputs = false; // render --all-outputs: every plug-in output, not only the speakers
+    bool headphones = false; // render --headphones: through the decoder and HeadphoneMonitor
+    std::optional<std::string> hrtf; // render --hrtf FILE: HeadphoneMonitor's SOFA set
 
     // testsignal
     int channels = 4;            // --channels 3|4

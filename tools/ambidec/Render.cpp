@@ -5,6 +5,7 @@
 #include "product/LayoutDecoderProduct.h"
 #include "tools/ambidec/AtomicOutput.h"
 #include "tools/ambidec/BFormat.h"
+#include "tools/ambidec/HeadphoneRender.h"
 #include "tools/ambidec/LayoutOption.h"
 #include "tools/ambidec/OutputChannels.h"
 #include "tools/ambidec/PluginSession.h"
@@ -76,6 +77,9 @@ std::string fileChannelName(InputFormat format, int channel) {
 
 void renderCommand(const Command& command, std::ostream& report) {
     PluginSession plugin(command.bundle);
+    if (command.headphones || isHeadphoneMonitor(plugin))
+        return renderHeadphones(command, plugin, report);
+    if (command.hrtf) throw ToolError("--hrtf needs --headphones", ToolError::kUsage);
     const int inputs = plugin.inputs();
     const int channelsRun = plugin.outputs();
     int outputs = channelsRun; // written to the file

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kiv_lv2ttl PRODUCT DIRECTORY: writes manifest.ttl, PRODUCT.ttl and presets.ttl of the
 // product's LV2 bundle into DIRECTORY, from the product description (a decoder's, the
-// B-format converter's or LayoutDecoder's). Run by the build.
+// B-format converter's, LayoutDecoder's or HeadphoneMonitor's). Run by the build.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "product/ConverterProduct.h"
+#include "product/HeadphoneMonitorProduct.h"
 #include "product/LayoutDecoderProduct.h"
 #include "tools/lv2ttl/BundleTurtle.h"
 #include "tools/lv2ttl/ConverterTurtle.h"
+#include "tools/lv2ttl/HeadphoneTurtle.h"
 #include "tools/lv2ttl/LayoutTurtle.h"
 
 namespace {
@@ -57,6 +59,9 @@ std::vector<std::pair<std::string, std::string>> turtleFilesOf(const std::string
         return {{"manifest.ttl", kiv::lv2ttl::layoutManifestTtl()},
                 {name + ".ttl", kiv::lv2ttl::layoutPluginTtl()},
                 {"presets.ttl", kiv::lv2ttl::layoutPresetsTtl()}};
+    if (name == kHeadphoneMonitorProduct.name)
+        return {{"manifest.ttl", kiv::lv2ttl::headphoneManifestTtl()},
+                {name + ".ttl", kiv::lv2ttl::headphonePluginTtl()}};
     return {};
 }
 
@@ -64,8 +69,8 @@ int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(
             stderr,
-            "usage: kiv_lv2ttl RegularDecoder|IrregularDecoder|BFormatConverter|LayoutDecoder "
-            "DIRECTORY\n");
+            "usage: kiv_lv2ttl RegularDecoder|IrregularDecoder|BFormatConverter|LayoutDecoder|"
+            "HeadphoneMonitor DIRECTORY\n");
         return 2;
     }
     std::vector<std::pair<std::string, std::string>> files;
