@@ -254,7 +254,7 @@ void runLayout(benchmark::State& state, const Rig& r, int block) {
 
 struct Headphones {
     const char* name;
-    std::vector<SpeakerDirection> speakers;
+    std::vector<BinauralDirection> speakers;
 };
 
 const std::vector<Headphones>& headphoneRigs() {

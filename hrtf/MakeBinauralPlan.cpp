@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 std::shared_ptr<const BinauralPlan>
-makeBinauralPlan(const HrtfSet& set, const std::vector<SpeakerDirection>& speakers) {
+makeBinauralPlan(const HrtfSet& set, const std::vector<BinauralDirection>& speakers) {
     if (speakers.size() > static_cast<size_t>(BinauralPlan::kMaxFeeds))
         throw std::invalid_argument("a binaural plan takes at most " +
                                     std::to_string(BinauralPlan::kMaxFeeds) + " speakers");

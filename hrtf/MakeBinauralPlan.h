@@ -9,12 +9,12 @@
 #include "engine/BinauralPlan.h"
 #include "hrtf/HrtfSet.h"
 
-struct SpeakerDirection {
+struct BinauralDirection {
     double azimuthDegrees = 0.0;   // anticlockwise seen from above, 0 straight ahead
     double elevationDegrees = 0.0; // up positive
 };
 
 // One feed per direction, in order (at most BinauralPlan::kMaxFeeds; throws
 // std::invalid_argument beyond), at the set's sampleRate() and length().
-std::shared_ptr<const BinauralPlan> makeBinauralPlan(const HrtfSet& set,
-                                                     const std::vector<SpeakerDirection>& speakers);
+std::shared_ptr<const BinauralPlan>
+makeBinauralPlan(const HrtfSet& set, const std::vector<BinauralDirection>& speakers);

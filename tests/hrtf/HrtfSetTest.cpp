@@ -139,8 +139,8 @@ TEST(HrtfSet, SideSourcesReachTheNearEarFirstAndMeasuredDirectionsMirror) {
 
 TEST(HrtfSet, PlanForARigHoldsTheResponsesAtItsSpeakers) {
     auto set = HrtfSet::open(HrtfSet::defaultPath(), 48000.0);
-    const std::vector<SpeakerDirection> cube = {{45, 35},  {135, 35},  {-135, 35},  {-45, 35},
-                                                {45, -35}, {135, -35}, {-135, -35}, {-45, -35}};
+    const std::vector<BinauralDirection> cube = {{45, 35},  {135, 35},  {-135, 35},  {-45, 35},
+                                                 {45, -35}, {135, -35}, {-135, -35}, {-45, -35}};
     auto plan = makeBinauralPlan(*set, cube);
     ASSERT_EQ(plan->feeds, 8);
     EXPECT_EQ(plan->length, set->length());
@@ -150,7 +150,7 @@ TEST(HrtfSet, PlanForARigHoldsTheResponsesAtItsSpeakers) {
         EXPECT_EQ(plan->left[f], p.left) << "feed " << f;
         EXPECT_EQ(plan->right[f], p.right) << "feed " << f;
     }
-    EXPECT_THROW(makeBinauralPlan(*set, std::vector<SpeakerDirection>(33)), std::invalid_argument);
+    EXPECT_THROW(makeBinauralPlan(*set, std::vector<BinauralDirection>(33)), std::invalid_argument);
 }
 
 TEST(HrtfSet, UserSetsAreTheSofaFilesOfTheConfigDirectory) {
