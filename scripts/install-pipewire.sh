@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# usage: scripts/install.sh --pipewire [LAYOUT] [--ambix] [--set SYMBOL=VALUE]...
+# usage: scripts/install.sh --pipewire [LAYOUT] [--ambix | --headphones] [--set SYMBOL=VALUE]...
 #        scripts/install.sh --pipewire --uninstall
 #        scripts/install.sh --pipewire --list
 #
@@ -9,17 +9,19 @@
 # filter-chain of LAYOUT (by name or short name, as --list shows them; the first when none
 # is named) with the user's control values into ~/.config/pipewire/pipewire.conf.d/, where
 # PipeWire reads it when it starts. --ambix puts the B-format converter in front (AmbiX
-# material); the FuMa and the AmbiX sink are separate files and may both be installed. A
+# material); --headphones puts HeadphoneMonitor after the decoder, set to its layout, and plays
+# on two channels. The FuMa, AmbiX and headphone sinks are separate files and may all be
+# installed. A
 # second install of the same kind replaces it. --uninstall removes the sinks, not the
 # plug-ins. KIV_BUILD_DIR names another build tree, as for install.sh.
 set -euo pipefail
 
 me=install.sh
 fail() { echo "$me: $*" >&2; exit 1; }
-usage() { echo "$me: ${1:+$1; }usage: scripts/install.sh --pipewire [LAYOUT] [--ambix] [--set SYMBOL=VALUE]... | --pipewire --uninstall | --pipewire --list" >&2; exit 2; }
+usage() { echo "$me: ${1:+$1; }usage: scripts/install.sh --pipewire [LAYOUT] [--ambix | --headphones] [--set SYMBOL=VALUE]... | --pipewire --uninstall | --pipewire --list" >&2; exit 2; }
 
 # The kinds of sink kiv_pwchain writes, by the key in their file and node names.
-kinds=(bformat-loudspeakers ambix-loudspeakers)
+kinds=(bformat-loudspeakers ambix-loudspeakers bformat-headphones)
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KIV_BUILD_DIR:-$repo/build}
@@ -37,6 +39,7 @@ while [ $# -gt 0 ]; do
     --uninstall) uninstall=1; shift ;;
     --list) list=1; shift ;;
     --ambix) kind=${kinds[1]}; generator_args+=(--ambix); shift ;;
+    --headphones) kind=${kinds[2]}; generator_args+=(--headphones); shift ;;
     --set)
         [ $# -ge 2 ] || usage "--set needs SYMBOL=VALUE"
         generator_args+=(--set "$2")

@@ -7,7 +7,8 @@ set -uo pipefail
 repo=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 install="$repo/scripts/install.sh"
-bundles=(lv2/RegularDecoder.lv2 lv2/IrregularDecoder.lv2 lv2/BFormatConverter.lv2 lv2/LayoutDecoder.lv2)
+bundles=(lv2/RegularDecoder.lv2 lv2/IrregularDecoder.lv2 lv2/BFormatConverter.lv2 lv2/LayoutDecoder.lv2
+    lv2/HeadphoneMonitor.lv2)
 [ -x "$build/tools/pwchain/kiv_pwchain" ] || { echo "install_pipewire_test: kiv_pwchain is not built" >&2; exit 1; }
 
 scratch=$(mktemp -d)
@@ -32,7 +33,7 @@ identical_in_home() { # the LV2 bundles in HOME/.lv2 are the built ones
 elsewhere="$scratch/somewhere else"
 mkdir -p "$elsewhere"
 # --pipewire: the plug-ins into HOME, the sink into HOME/.config/pipewire/pipewire.conf.d,
-# one file per kind (FuMa, AmbiX), replaced by the next install of that kind; a wrong layout
+# one file per kind (FuMa, AmbiX, headphones), replaced by the next install of that kind; a wrong layout
 # or value is refused in one line and changes nothing.
 pw_home="$scratch/pw hömé"
 conf_d="$pw_home/.config/pipewire/pipewire.conf.d"
@@ -51,21 +52,33 @@ run_pw --pipewire itu-5-0 --ambix
 ambix="$conf_d/kivtone-ambix-loudspeakers.conf"
 check "pipewire --ambix: a second file, the converter first" grep -q 'urn:kivtone:BFormatConverter' "$ambix"
 check "pipewire --ambix: the FuMa sink stays" grep -q "3D Cube" "$fuma"
+run_pw --pipewire "ITU 5.1" --headphones --set subwoofer=1
+phones="$conf_d/kivtone-bformat-headphones.conf"
+check "pipewire --headphones: a third file ($err)" test "$status" -eq 0 -a -f "$phones"
+# The monitor lists RegularDecoder's seven layouts, ITU 5.0, then LayoutDecoder's factory
+# layouts: ITU 5.1, the second of those, is its layout 9.
+check "pipewire --headphones: the monitor on the layout's own speakers" grep -qF \
+    'control = { "layout" = 9 }' "$phones"
+check "pipewire --headphones: every feed into the monitor, the subwoofer's too" \
+    test "$(grep -c 'input = "follower:in' "$phones")" -eq 6
+check "pipewire --headphones: two channels out" grep -q 'audio.position = \[ FL FR \]' "$phones"
+check "pipewire --headphones: the loudspeaker sinks stay" grep -q "3D Cube" "$fuma"
 run_pw --pipewire "octagon WITH centre front"
 check "pipewire again: replaces the FuMa sink" grep -q "Octagon with Centre Front" "$fuma"
 check "pipewire again: no partial file" test -z "$(find "$conf_d" -name '*partial*')"
 before=$(cat "$conf_d"/*)
-for args in "No Such Layout" "3D Cube|--set|distance=9" "3D Cube|--set|volume=1" "3D Cube|--set|layout=2"; do
+for args in "No Such Layout" "3D Cube|--set|distance=9" "3D Cube|--set|volume=1" "3D Cube|--set|layout=2" \
+    "3D Cube|--ambix|--headphones"; do
     IFS='|' read -r -a words <<<"$args"
     run_pw --pipewire "${words[@]}"
     check "pipewire ${words[*]}: refused in one line ($err)" refused
     check "pipewire ${words[*]}: nothing changed" test "$(cat "$conf_d"/*)" = "$before"
 done
 run_pw --pipewire --uninstall
-check "pipewire --uninstall: both sinks gone" test ! -e "$fuma" -a ! -e "$ambix"
+check "pipewire --uninstall: the three sinks gone" test ! -e "$fuma" -a ! -e "$ambix" -a ! -e "$phones"
 check "pipewire --uninstall: other files stay, the plug-ins too" test -f "$conf_d/10-mine.conf" -a \
     -d "$pw_home/.lv2/RegularDecoder.lv2"
-check "pipewire --uninstall: a line per sink" test "$(grep -c "^removed $conf_d/" <<<"$out")" -eq 2
+check "pipewire --uninstall: a line per sink" test "$(grep -c "^removed $conf_d/" <<<"$out")" -eq 3
 
 echo "install.sh --pipewire: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

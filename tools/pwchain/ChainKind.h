@@ -6,7 +6,9 @@
 // the decoder's output k and whose outputs are the headphones' two channels.
 #pragma once
 
+#include "product/HeadphoneMonitorProduct.h"
 #include "tools/pwchain/DecoderChoice.h"
+#include "tools/pwchain/MonitorLayoutChoice.h"
 
 namespace kiv::pwchain {
 
@@ -30,9 +32,15 @@ struct ChainKind {
 
 inline constexpr const char* kSinkPositions[4] = {"FL", "FR", "RL", "RR"};
 
+// HeadphoneMonitor on the decoder's feeds, set to the decoder's layout.
+inline constexpr Follower kHeadphoneFollower = {
+    kHeadphoneMonitorUri.text, "in", {"left", "right"}, {"FL", "FR"}, "layout",
+    monitorLayoutChoice};
+
 inline constexpr ChainKind kChainKinds[] = {
     {"bformat-loudspeakers", "Ambisonic B-format (FuMa) to loudspeakers", false, nullptr},
     {"ambix-loudspeakers", "Ambisonic B-format (AmbiX) to loudspeakers", true, nullptr},
+    {"bformat-headphones", "Ambisonic B-format (FuMa) to headphones", false, &kHeadphoneFollower},
 };
 
 } // namespace kiv::pwchain

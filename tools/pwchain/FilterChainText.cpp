@@ -90,7 +90,10 @@ std::string filterChainText(const ChainKind& kind, const DecoderChoice& choice) 
     std::ostringstream t;
     t << "# " << title << " (" << choice.product << ").\n"
       << "# A virtual sink for four-channel Ambisonic B-format, decoded by Kivtone's "
-      << choice.product << ".\n"
+      << choice.product
+      << (kind.follower ? std::string(",\n# then played on two channels by ") + kind.follower->uri
+                        : std::string())
+      << ".\n"
       << "# It takes " << (kind.ambix ? "AmbiX W, Y, Z, X (ACN 0 to 3)" : "FuMa W, X, Y, Z")
       << " on channels FL, FR, RL, RR, in that order: the\n"
       << "# positions PipeWire gives a plain four-channel file. Feeds:";

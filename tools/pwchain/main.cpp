@@ -2,8 +2,9 @@
 // kiv_pwchain: the decoders as PipeWire filter-chains.
 //   kiv_pwchain --all DIRECTORY     every layout for every use, as KIND-LAYOUT.conf (the build)
 //   kiv_pwchain --list              the layouts, by name, short name and product
-//   kiv_pwchain [--ambix] [--set SYMBOL=VALUE]... LAYOUT FILE
-//                                   one, with the user's control values (scripts/install.sh)
+//   kiv_pwchain [--ambix | --headphones] [--set SYMBOL=VALUE]... LAYOUT FILE
+//                                   one, with the user's control values (scripts/install.sh);
+//                                   --headphones plays the feeds through HeadphoneMonitor
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -35,7 +36,8 @@ void writeFile(const std::string& path, const std::string& text) {
 
 int usage(const char* why) {
     std::fprintf(stderr,
-                 "kiv_pwchain: %s; usage: kiv_pwchain [--ambix] [--set SYMBOL=VALUE]... LAYOUT "
+                 "kiv_pwchain: %s; usage: kiv_pwchain [--ambix | --headphones] [--set "
+                 "SYMBOL=VALUE]... LAYOUT "
                  "FILE | --all DIRECTORY | --list\n",
                  why);
     return 2;
@@ -56,11 +58,16 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     const ChainKind* kind = &kChainKinds[0];
+    bool ambix = false, headphones = false;
     std::vector<std::pair<std::string, std::string>> settings;
     std::vector<std::string> words;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--ambix") {
+            ambix = true;
             kind = &kChainKinds[1];
+        } else if (args[i] == "--headphones") {
+            headphones = true;
+            kind = &kChainKinds[2];
         } else if (args[i] == "--set") {
             if (i + 1 == args.size()) return usage("--set needs SYMBOL=VALUE");
             const std::string& s = args[++i];
@@ -74,6 +81,7 @@ int run(const std::vector<std::string>& args) {
             words.push_back(args[i]);
         }
     }
+    if (ambix && headphones) return usage("--ambix and --headphones are separate sinks");
     if (words.size() != 2) return usage("name a LAYOUT and a FILE");
     const DecoderChoice* found = findDecoderChoice(words[0]);
     if (found == nullptr) {
