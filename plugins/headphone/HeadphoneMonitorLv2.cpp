@@ -28,7 +28,7 @@
 #include <string>
 
 #include "engine/HeadphoneMonitorEngine.h"
-#include "host/lv2/BlockLength.h"
+#include "host/lv2/WorkerPluginEntry.h"
 #include "hrtf/HrtfSet.h"
 #include "product/HeadphoneMonitorLv2Ports.h"
 #include "rig/LayoutFile.h"
@@ -105,6 +105,8 @@ public:
         else if (port == kHmLv2NotifyOut)
             atomOut_ = static_cast<LV2_Atom_Sequence*>(data);
     }
+
+    void deactivate() {}
 
     // The layout control a host set before starting chooses the layout of the first block.
     void activate() {
@@ -448,65 +450,8 @@ private:
     std::string layoutName_, layoutText_, hrtfPath_;
 };
 
-HeadphoneMonitorLv2* self(LV2_Handle h) {
-    return static_cast<HeadphoneMonitorLv2*>(h);
-}
-
-LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
-                       const LV2_Feature* const* features) {
-    if (!(rate > 0.0) || !std::isfinite(rate)) return nullptr;
-    LV2_URID_Map* map = nullptr;
-    LV2_Worker_Schedule* schedule = nullptr;
-    for (int i = 0; features && features[i]; ++i) {
-        if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
-            map = static_cast<LV2_URID_Map*>(features[i]->data);
-        else if (std::strcmp(features[i]->URI, LV2_WORKER__schedule) == 0)
-            schedule = static_cast<LV2_Worker_Schedule*>(features[i]->data);
-    }
-    try {
-        return new HeadphoneMonitorLv2(rate, kiv::lv2::blockLengthFromFeatures(features), map,
-                                       schedule);
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-}
-
-LV2_Worker_Status work(LV2_Handle h, LV2_Worker_Respond_Function respond,
-                       LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
-    return self(h)->work(respond, handle, size, data);
-}
-LV2_Worker_Status workResponse(LV2_Handle h, std::uint32_t size, const void* data) {
-    return self(h)->workResponse(size, data);
-}
-LV2_State_Status save(LV2_Handle h, LV2_State_Store_Function store, LV2_State_Handle handle,
-                      std::uint32_t, const LV2_Feature* const* features) {
-    return self(h)->save(store, handle, features);
-}
-LV2_State_Status restore(LV2_Handle h, LV2_State_Retrieve_Function retrieve,
-                         LV2_State_Handle handle, std::uint32_t,
-                         const LV2_Feature* const* features) {
-    return self(h)->restore(retrieve, handle, features);
-}
-
-const LV2_Worker_Interface kWorker = {work, workResponse, nullptr};
-const LV2_State_Interface kState = {save, restore};
-
-const void* extensionData(const char* uri) {
-    if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorker;
-    if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kState;
-    return nullptr;
-}
-
-const LV2_Descriptor kDescriptor = {
-    kHeadphoneMonitorUri.text,
-    instantiate,
-    [](LV2_Handle h, std::uint32_t port, void* data) { self(h)->connect(port, data); },
-    [](LV2_Handle h) { self(h)->activate(); },
-    [](LV2_Handle h, std::uint32_t n) { self(h)->run(n); },
-    [](LV2_Handle) {},
-    [](LV2_Handle h) { delete self(h); },
-    extensionData,
-};
+const LV2_Descriptor kDescriptor =
+    kiv::lv2::WorkerPluginEntry<HeadphoneMonitorLv2>::descriptor(kHeadphoneMonitorUri.text);
 
 } // namespace
 
