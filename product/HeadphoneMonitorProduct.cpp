@@ -13,6 +13,7 @@
 #include "product/OutputPinNames.h"
 #include "product/RegularDecList.h"
 #include "product/SpeakerLayout.h"
+#include "product/StateChunk.h"
 #include "rig/FactoryLayouts.h"
 #include "rig/LayoutFile.h"
 #include "rig/RigError.h"
@@ -222,81 +223,26 @@ std::shared_ptr<const HrtfSet> hmOpenSet(const std::string& path, double sampleR
 
 // ---- state chunk ----
 
-namespace {
-
-void putU32(std::vector<char>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-void putBytes(std::vector<char>& out, const std::string& s) {
-    putU32(out, static_cast<std::uint32_t>(s.size()));
-    out.insert(out.end(), s.begin(), s.end());
-}
-
-struct Reader {
-    const unsigned char* p;
-    std::size_t left;
-    std::uint32_t u32(const char* what) {
-        if (left < 4) throw RigError(std::string("state chunk: truncated at ") + what);
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
-        p += 4;
-        left -= 4;
-        return v;
-    }
-    std::string bytes(std::uint32_t limit, const char* what) {
-        const std::uint32_t n = u32(what);
-        if (n > limit) throw RigError(std::string("state chunk: ") + what + " is too long");
-        if (left < n) throw RigError(std::string("state chunk: truncated in ") + what);
-        std::string s(reinterpret_cast<const char*>(p), n);
-        p += n;
-        left -= n;
-        return s;
-    }
-};
-
-} // namespace
-
 std::vector<char> encodeHmState(const HmState& state) {
-    std::vector<char> out;
-    putU32(out, kHmChunkMagic);
-    putU32(out, kHmChunkVersion);
-    for (int i = 0; i < kHeadphoneMonitorParameters; ++i) {
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &state.values[i], 4);
-        putU32(out, bits);
-    }
-    putBytes(out, state.layoutName);
-    putBytes(out, state.layoutText);
-    putBytes(out, state.hrtfPath);
-    return out;
+    StateChunkWriter out(kHmChunkMagic, kHmChunkVersion, state.values, kHeadphoneMonitorParameters);
+    out.text(state.layoutName);
+    out.text(state.layoutText);
+    out.text(state.hrtfPath);
+    return out.take();
 }
 
 HmState decodeHmState(const void* data, std::size_t size) {
-    if (!data) throw RigError("state chunk: no data");
-    Reader r{static_cast<const unsigned char*>(data), size};
-    if (r.u32("its magic") != kHmChunkMagic)
-        throw RigError("state chunk: not a HeadphoneMonitor state");
-    const std::uint32_t version = r.u32("its version");
-    if (version != kHmChunkVersion)
-        throw RigError("state chunk: version " + std::to_string(version) + " is not known");
+    StateChunkReader r(data, size, kHmChunkMagic, kHmChunkVersion, "HeadphoneMonitor",
+                       kHeadphoneMonitorParameters);
     HmState state;
-    state.values.resize(kHeadphoneMonitorParameters);
-    for (int i = 0; i < kHeadphoneMonitorParameters; ++i) {
-        const std::uint32_t bits = r.u32("the parameters");
-        float v;
-        std::memcpy(&v, &bits, 4);
-        if (!(v >= 0.0f && v <= 1.0f))
-            throw RigError("state chunk: parameter " + std::to_string(i + 1) + " is not in 0 to 1");
-        state.values[i] = v;
-    }
-    state.layoutName = r.bytes(kHmMaxPathBytes, "the layout's name");
+    state.values = r.values();
+    state.layoutName = r.text(kHmMaxPathBytes, "the layout's name");
     state.layoutText =
-        r.bytes(static_cast<std::uint32_t>(kMaxLayoutFileBytes), "the layout's content");
-    state.hrtfPath = r.bytes(kHmMaxPathBytes, "the set's path");
+        r.text(static_cast<std::uint32_t>(kMaxLayoutFileBytes), "the layout's content");
+    state.hrtfPath = r.text(kHmMaxPathBytes, "the set's path");
     if (state.hrtfPath.find('\0') != std::string::npos)
         throw RigError("state chunk: the set's path holds a NUL byte");
-    if (r.left != 0) throw RigError("state chunk: " + std::to_string(r.left) + " bytes too many");
+    r.finish();
     if (state.layoutText.empty() &&
         hmLayoutChoiceOf(state.values[kHmLayout]) == hmStateLayoutChoice())
         throw RigError("state chunk: the layout in state is missing");

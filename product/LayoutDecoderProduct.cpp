@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "product/StateChunk.h"
 #include "rig/FactoryLayouts.h"
 #include "rig/LayoutFile.h"
 #include "rig/RigError.h"
@@ -174,77 +175,24 @@ LdResolved ldResolve(int choice, const std::string& fileName, const std::string&
 // ---- state chunk ----
 
 namespace {
-
-void putU32(std::vector<char>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-struct Reader {
-    const unsigned char* p;
-    std::size_t left;
-    std::uint32_t u32(const char* what) {
-        if (left < 4) throw RigError(std::string("state chunk: truncated at ") + what);
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
-        p += 4;
-        left -= 4;
-        return v;
-    }
-    std::string bytes(std::uint32_t n, const char* what) {
-        if (left < n) throw RigError(std::string("state chunk: truncated in ") + what);
-        std::string s(reinterpret_cast<const char*>(p), n);
-        p += n;
-        left -= n;
-        return s;
-    }
-};
-
 constexpr std::uint32_t kMaxNameBytes = 4096;
-
 } // namespace
 
 std::vector<char> encodeLdState(const LdState& state) {
-    std::vector<char> out;
-    putU32(out, kLdChunkMagic);
-    putU32(out, kLdChunkVersion);
-    for (int i = 0; i < kLayoutDecoderParameters; ++i) {
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &state.values[i], 4);
-        putU32(out, bits);
-    }
-    putU32(out, static_cast<std::uint32_t>(state.fileName.size()));
-    out.insert(out.end(), state.fileName.begin(), state.fileName.end());
-    putU32(out, static_cast<std::uint32_t>(state.fileText.size()));
-    out.insert(out.end(), state.fileText.begin(), state.fileText.end());
-    return out;
+    StateChunkWriter out(kLdChunkMagic, kLdChunkVersion, state.values, kLayoutDecoderParameters);
+    out.text(state.fileName);
+    out.text(state.fileText);
+    return out.take();
 }
 
 LdState decodeLdState(const void* data, std::size_t size) {
-    if (!data) throw RigError("state chunk: no data");
-    Reader r{static_cast<const unsigned char*>(data), size};
-    if (r.u32("its magic") != kLdChunkMagic)
-        throw RigError("state chunk: not a LayoutDecoder state");
-    const std::uint32_t version = r.u32("its version");
-    if (version != kLdChunkVersion)
-        throw RigError("state chunk: version " + std::to_string(version) + " is not known");
+    StateChunkReader r(data, size, kLdChunkMagic, kLdChunkVersion, "LayoutDecoder",
+                       kLayoutDecoderParameters);
     LdState state;
-    state.values.resize(kLayoutDecoderParameters);
-    for (int i = 0; i < kLayoutDecoderParameters; ++i) {
-        const std::uint32_t bits = r.u32("the parameters");
-        float v;
-        std::memcpy(&v, &bits, 4);
-        if (!(v >= 0.0f && v <= 1.0f))
-            throw RigError("state chunk: parameter " + std::to_string(i + 1) + " is not in 0 to 1");
-        state.values[i] = v;
-    }
-    const std::uint32_t nameBytes = r.u32("the file name");
-    if (nameBytes > kMaxNameBytes) throw RigError("state chunk: the file name is too long");
-    state.fileName = r.bytes(nameBytes, "the file name");
-    const std::uint32_t textBytes = r.u32("the layout");
-    if (textBytes > static_cast<std::uint32_t>(kMaxLayoutFileBytes))
-        throw RigError("state chunk: the layout is larger than a layout file may be");
-    state.fileText = r.bytes(textBytes, "the layout");
-    if (r.left != 0) throw RigError("state chunk: " + std::to_string(r.left) + " bytes too many");
+    state.values = r.values();
+    state.fileName = r.text(kMaxNameBytes, "the file name");
+    state.fileText = r.text(static_cast<std::uint32_t>(kMaxLayoutFileBytes), "the layout");
+    r.finish();
     if (state.fileText.empty() && layoutChoiceOf(state.values[kLdLayout]) == stateLayoutChoice())
         throw RigError("state chunk: the layout in state is missing");
     return state;
