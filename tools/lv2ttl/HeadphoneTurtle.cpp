@@ -13,27 +13,8 @@ namespace {
 
 const HeadphoneMonitorProduct& product = kHeadphoneMonitorProduct;
 
-const char* const kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
-                              "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
-                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
-                              "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                              "@prefix patch: <http://lv2plug.in/ns/ext/patch#> .\n"
-                              "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
-                              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
-                              "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
-                              "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
-                              "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
-                              "@prefix work: <http://lv2plug.in/ns/ext/worker#> .\n\n";
-
-void audioPort(std::ostringstream& ttl, std::uint32_t index, bool input, const std::string& symbol,
-               const std::string& name) {
-    ttl << "    [\n"
-        << "        a lv2:AudioPort , " << (input ? "lv2:InputPort" : "lv2:OutputPort") << " ;\n"
-        << "        lv2:index " << index << " ;\n"
-        << "        lv2:symbol " << quoted(symbol.c_str()) << " ;\n"
-        << "        lv2:name " << quoted(name.c_str()) << "\n"
-        << "    ] ,\n";
-}
+const std::string kPrefixes = prefixBlock(
+    {"atom", "doap", "foaf", "lv2", "patch", "rdf", "rdfs", "state", "units", "urid", "work"});
 
 void controlHead(std::ostringstream& ttl, int k) {
     const MonitorParameter& p = product.parameters[k];
@@ -84,10 +65,10 @@ std::string headphonePluginTtl() {
         << "    patch:writable <" << kHmLv2LayoutFileUri << "> , <" << kHmLv2HrtfFileUri << "> ;\n"
         << "    lv2:port\n";
     for (int c = 0; c < 32; ++c)
-        audioPort(ttl, kHmLv2FirstInput + c, true, "in" + std::to_string(c + 1),
-                  "Feed " + std::to_string(c + 1));
+        ttl << audioPort(kHmLv2FirstInput + c, true, "in" + std::to_string(c + 1),
+                         "Feed " + std::to_string(c + 1));
     for (int o = 0; o < 2; ++o)
-        audioPort(ttl, kHmLv2Left + o, false, product.outputs[o].symbol, product.outputs[o].name);
+        ttl << audioPort(kHmLv2Left + o, false, product.outputs[o].symbol, product.outputs[o].name);
 
     controlHead(ttl, kHmLayout);
     ttl << "        lv2:default 0 ;\n"

@@ -22,16 +22,6 @@ std::string physicalText(int k, float normalised) {
                                                                : number(v);
 }
 
-void audioPort(std::ostringstream& ttl, std::uint32_t index, bool input, const std::string& symbol,
-               const std::string& name) {
-    ttl << "    [\n"
-        << "        a lv2:AudioPort , " << (input ? "lv2:InputPort" : "lv2:OutputPort") << " ;\n"
-        << "        lv2:index " << index << " ;\n"
-        << "        lv2:symbol " << quoted(symbol.c_str()) << " ;\n"
-        << "        lv2:name " << quoted(name.c_str()) << "\n"
-        << "    ] ,\n";
-}
-
 void controlPort(std::ostringstream& ttl, int k) {
     const LayoutParameter& p = product.parameters[k];
     ttl << "    [\n"
@@ -118,11 +108,11 @@ std::string layoutPluginTtl() {
         << "    ui:ui <" << kLdLv2UiUri << "> ;\n"
         << "    lv2:port\n";
     for (int c = 0; c < 4; ++c)
-        audioPort(ttl, kLdLv2FirstInput + c, true, product.inputs[c].symbol,
-                  product.inputs[c].name);
+        ttl << audioPort(kLdLv2FirstInput + c, true, product.inputs[c].symbol,
+                         product.inputs[c].name);
     for (int o = 0; o < 32; ++o)
-        audioPort(ttl, kLdLv2FirstOutput + o, false, "out" + std::to_string(o + 1),
-                  "Speaker " + std::to_string(o + 1));
+        ttl << audioPort(kLdLv2FirstOutput + o, false, "out" + std::to_string(o + 1),
+                         "Speaker " + std::to_string(o + 1));
     for (int k = 0; k < kLayoutDecoderParameters; ++k) controlPort(ttl, k);
     ttl << "    [\n"
         << "        a lv2:InputPort , atom:AtomPort ;\n"

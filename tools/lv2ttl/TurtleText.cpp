@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace kiv::lv2ttl {
@@ -72,6 +73,18 @@ std::string prefixBlock(std::initializer_list<const char*> names) {
         block += std::string("@prefix ") + name + ": <" + found->uri + "> .\n";
     }
     return block + "\n";
+}
+
+std::string audioPort(std::uint32_t index, bool input, const std::string& symbol,
+                      const std::string& name) {
+    std::ostringstream ttl;
+    ttl << "    [\n"
+        << "        a lv2:AudioPort , " << (input ? "lv2:InputPort" : "lv2:OutputPort") << " ;\n"
+        << "        lv2:index " << index << " ;\n"
+        << "        lv2:symbol " << quoted(symbol.c_str()) << " ;\n"
+        << "        lv2:name " << quoted(name.c_str()) << "\n"
+        << "    ] ,\n";
+    return ttl.str();
 }
 
 } // namespace kiv::lv2ttl

@@ -2,6 +2,7 @@
 // Literals for the generated Turtle files.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 
@@ -18,5 +19,8 @@ std::string number(float value);
 // The @prefix lines for the given prefix names ("lv2", "pset", ...), in that order, and a
 // blank line. Every name is one of the vocabularies the bundles use; an unknown one throws.
 std::string prefixBlock(std::initializer_list<const char*> names);
+// One audio port in a plug-in's port list, with the separating comma.
+std::string audioPort(std::uint32_t index, bool input, const std::string& symbol,
+                      const std::string& name);
 
 } // namespace kiv::lv2ttl
