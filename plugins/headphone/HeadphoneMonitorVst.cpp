@@ -26,6 +26,7 @@
 #include "engine/HeadphoneMonitorEngine.h"
 #include "host/AudioEffectX.h"
 #include "host/HostText.h"
+#include "host/ProductTextEffect.h"
 #include "hrtf/HrtfSet.h"
 #include "product/HeadphoneMonitorProduct.h"
 #include "product/NormalisedValue.h"
@@ -47,10 +48,10 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class HeadphoneMonitorEffect : public AudioEffectX {
+class HeadphoneMonitorEffect : public ProductTextEffect<HeadphoneMonitorProduct> {
 public:
     explicit HeadphoneMonitorEffect(audioMasterCallback audioMaster)
-        : AudioEffectX(audioMaster, 1, kParams) {
+        : ProductTextEffect(audioMaster, 1, kParams, product) {
         setNumInputs(product.numInputs);
         setNumOutputs(product.numOutputs);
         canProcessReplacing(true);
@@ -293,19 +294,6 @@ public:
         properties->flags = kVstPinIsActive | kVstPinIsStereo;
         return true;
     }
-    bool getEffectName(char* name) override {
-        copyHostText(name, product.name, kHostTextChars);
-        return true;
-    }
-    bool getVendorString(char* text) override {
-        copyHostText(text, product.vendor, kHostTextChars);
-        return true;
-    }
-    bool getProductString(char* text) override {
-        copyHostText(text, product.productString, kHostTextChars);
-        return true;
-    }
-    VstInt32 getVendorVersion() override { return product.vendorVersion; }
     VstInt32 getPlugCategory() override { return 0; }
 
 private:
