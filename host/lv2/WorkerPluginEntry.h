@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The C entry points of an LV2 plug-in that loads files in the host's worker and keeps them
-// in its state. Plugin has a constructor (rate, max block, urid:map, worker schedule) that may
-// throw, and connect, activate, run, deactivate, work, workResponse, save and restore as the
-// LV2 calls of the same names take them, less the handle.
+// in its state. Plugin has a constructor (rate, max block, urid:map, worker schedule, the
+// host's features) that may throw, and connect, activate, run, deactivate, work, workResponse, save
+// and restore as the LV2 calls of the same names take them, less the handle.
 #pragma once
 
 #include <lv2/core/lv2.h>
@@ -34,7 +34,7 @@ template <class Plugin> struct WorkerPluginEntry {
                 schedule = static_cast<LV2_Worker_Schedule*>(features[i]->data);
         }
         try {
-            return new Plugin(rate, blockLengthFromFeatures(features), map, schedule);
+            return new Plugin(rate, blockLengthFromFeatures(features), map, schedule, features);
         } catch (const std::exception&) {
             return nullptr;
         }

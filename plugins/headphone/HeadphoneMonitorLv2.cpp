@@ -14,6 +14,8 @@
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
+#include <lv2/log/log.h>
+#include <lv2/log/logger.h>
 #include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
@@ -68,9 +70,13 @@ bool terminatedString(const void* data, std::size_t size, std::size_t limit) {
 
 class HeadphoneMonitorLv2 {
 public:
-    HeadphoneMonitorLv2(double rate, int block, LV2_URID_Map* map, LV2_Worker_Schedule* schedule)
+    HeadphoneMonitorLv2(double rate, int block, LV2_URID_Map* map, LV2_Worker_Schedule* schedule,
+                        const LV2_Feature* const* features)
         : schedule_(schedule), maxBlock_(block) {
         if (map) mapUris(map);
+        // Refusals go to the host's log (standard error without one), never from run.
+        lv2_log_logger_init(&logger_, map,
+                            const_cast<LV2_Log_Log*>(feature<LV2_Log_Log>(features, LV2_LOG__log)));
         engine_.prepare(rate, block);
         std::string unused;
         set_ = hmOpenSet("", rate, false, unused); // no default set: no instance
@@ -190,7 +196,8 @@ public:
             } else {
                 return LV2_WORKER_ERR_UNKNOWN;
             }
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            lv2_log_error(&logger_, "HeadphoneMonitor: %s\n", e.what());
             return LV2_WORKER_SUCCESS; // refused: what plays stays
         }
         answer.kind = request.kind;
@@ -282,7 +289,10 @@ public:
             std::string message;
             if (!set || newPath != hrtfPath_) {
                 set = hmOpenSet(newPath, engine_.sampleRate(), true, message);
-                if (!message.empty()) newPath.clear(); // gone: the default set plays
+                if (!message.empty()) {
+                    lv2_log_warning(&logger_, "HeadphoneMonitor: %s\n", message.c_str());
+                    newPath.clear(); // gone: the default set plays
+                }
             }
             const std::shared_ptr<const HrtfSet> old = set_;
             set_ = set;
@@ -297,7 +307,8 @@ public:
             layoutValue_ = layoutValue;
             hrtfPath_ = newPath;
             engine_.prepare(engine_.sampleRate(), maxBlock_); // in force at once
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            lv2_log_error(&logger_, "HeadphoneMonitor: %s\n", e.what());
             return LV2_STATE_ERR_UNKNOWN; // what plays stays
         }
         return LV2_STATE_SUCCESS;
@@ -444,6 +455,7 @@ private:
     WorkRequest request_{};
     Shown shownLayout_, shownSet_;
 
+    LV2_Log_Logger logger_{};
     std::mutex state_; // the layout and set in use: worker, save, restore (never run)
     std::shared_ptr<const HrtfSet> set_;
     float layoutValue_ = 0.0f;

@@ -78,7 +78,8 @@ std::string baseName(const std::string& path) {
 
 class LayoutDecoderLv2 {
 public:
-    LayoutDecoderLv2(double rate, int block, LV2_URID_Map* map, LV2_Worker_Schedule* schedule)
+    LayoutDecoderLv2(double rate, int block, LV2_URID_Map* map, LV2_Worker_Schedule* schedule,
+                     const LV2_Feature* const* /*features*/)
         : engine_(32, block), schedule_(schedule), rate_(static_cast<float>(rate)) {
         engine_.setFS(static_cast<float>(rate));
         if (map) mapUris(map);

@@ -11,6 +11,7 @@
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
+#include <lv2/log/log.h>
 #include <lv2/options/options.h>
 #include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
@@ -19,7 +20,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -317,7 +320,29 @@ private:
     LV2_Feature mapFeature_{LV2_URID__map, &map_};
     LV2_Feature scheduleFeature_{LV2_WORKER__schedule, &schedule_};
     LV2_Feature optionsFeature_{LV2_OPTIONS__options, options_};
-    const LV2_Feature* features_[4] = {&mapFeature_, &scheduleFeature_, &optionsFeature_, nullptr};
+    // The host's log: what the plug-in says of a refusal, line by line.
+    static int logV(LV2_Log_Handle h, LV2_URID, const char* format, va_list args) {
+        char line[1024];
+        const int n = std::vsnprintf(line, sizeof line, format, args);
+        static_cast<Lv2Monitor*>(h)->logged += line;
+        return n;
+    }
+    static int logF(LV2_Log_Handle h, LV2_URID type, const char* format, ...) {
+        va_list args;
+        va_start(args, format);
+        const int n = logV(h, type, format, args);
+        va_end(args);
+        return n;
+    }
+    LV2_Log_Log log_{this, logF, logV};
+    LV2_Feature logFeature_{LV2_LOG__log, &log_};
+    const LV2_Feature* features_[5] = {&mapFeature_, &scheduleFeature_, &optionsFeature_,
+                                       &logFeature_, nullptr};
+
+public:
+    std::string logged;
+
+private:
     std::vector<std::vector<float>> in_;
     std::vector<float> left_, right_;
     float controls_[kHeadphoneMonitorParameters] = {0.0f, 0.0f, 0.0f};
@@ -467,7 +492,13 @@ TEST(HeadphoneMonitor, HostileFilesChunksStateAndAtomsKeepWhatPlays) {
 
     Lv2Monitor lv2(256);
     lv2.control(kHmLayout) = static_cast<float>(cube);
-    for (const std::string& bad : badSets) lv2.setPath(kHmLv2HrtfFileUri, bad);
+    for (const std::string& bad : badSets) {
+        lv2.logged.clear();
+        lv2.setPath(kHmLv2HrtfFileUri, bad);
+        // One line to the host's log, naming the file.
+        EXPECT_NE(lv2.logged.find(bad), std::string::npos) << lv2.logged;
+        EXPECT_EQ(std::count(lv2.logged.begin(), lv2.logged.end(), '\n'), 1) << lv2.logged;
+    }
     lv2.set(kHmLv2HrtfFileUri, urid(LV2_ATOM__String), HrtfSet::defaultPath() + '\0');
     lv2.set(kHmLv2LayoutFileUri, urid(LV2_ATOM__Path), "no terminator");
     StateTable wrongTypes = {

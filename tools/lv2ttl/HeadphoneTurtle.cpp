@@ -13,8 +13,8 @@ namespace {
 
 const HeadphoneMonitorProduct& product = kHeadphoneMonitorProduct;
 
-const std::string kPrefixes = prefixBlock(
-    {"atom", "doap", "foaf", "lv2", "patch", "rdf", "rdfs", "state", "units", "urid", "work"});
+const std::string kPrefixes = prefixBlock({"atom", "doap", "foaf", "log", "lv2", "patch", "rdf",
+                                           "rdfs", "state", "units", "urid", "work"});
 
 void controlHead(std::ostringstream& ttl, int k) {
     const MonitorParameter& p = product.parameters[k];
@@ -60,7 +60,7 @@ std::string headphonePluginTtl() {
         << "    doap:license <" << kLicenceUri << "> ;\n"
         << "    rdfs:comment " << quoted(product.summary) << " ;\n"
         << "    lv2:requiredFeature urid:map ;\n"
-        << "    lv2:optionalFeature lv2:hardRTCapable , work:schedule , state:mapPath ;\n"
+        << "    lv2:optionalFeature lv2:hardRTCapable , work:schedule , state:mapPath , log:log ;\n"
         << "    lv2:extensionData work:interface , state:interface ;\n"
         << "    patch:writable <" << kHmLv2LayoutFileUri << "> , <" << kHmLv2HrtfFileUri << "> ;\n"
         << "    lv2:port\n";

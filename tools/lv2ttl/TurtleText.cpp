@@ -50,6 +50,7 @@ std::string prefixBlock(std::initializer_list<const char*> names) {
         {"bufsz", "http://lv2plug.in/ns/ext/buf-size#"},
         {"doap", "http://usefulinc.com/ns/doap#"},
         {"foaf", "http://xmlns.com/foaf/0.1/"},
+        {"log", "http://lv2plug.in/ns/ext/log#"},
         {"lv2", "http://lv2plug.in/ns/lv2core#"},
         {"opts", "http://lv2plug.in/ns/ext/options#"},
         {"patch", "http://lv2plug.in/ns/ext/patch#"},
