@@ -5,8 +5,6 @@
 // with parameter changes and audio blocks no longer than the host last announced; the
 // session ends with a read-back of every text the plug-in offers. A broken contract aborts
 // with its description, so libFuzzer keeps the input.
-#include <cairo.h>
-#include <fontconfig/fontconfig.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -21,6 +19,7 @@
 
 #include "host/VstOpcodes.h"
 #include "tests/validation/DispatchProbe.h"
+#include "tests/validation/fuzz/LibraryCaches.h"
 #include "tools/vsthost/VstHost.h"
 
 using kiv::validation::ProbeCall;
@@ -127,16 +126,8 @@ void processBlock(FuzzedDataProvider& in, PluginInstance& instance, VstIntPtr an
 
 } // namespace
 
-// The editor's font and drawing caches live as long as the process and fontconfig keeps its
-// pointers as offsets, which the leak checker cannot follow: give them back at exit, while
-// the libraries (linked into this program too) are still loaded.
-static void releaseLibraryCaches() {
-    cairo_debug_reset_static_data();
-    FcFini();
-}
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::atexit(releaseLibraryCaches);
+    releaseLibraryCachesAtExit();
     const char* path = std::getenv("KIV_FUZZ_BUNDLE");
     if (path == nullptr) fail("KIV_FUZZ_BUNDLE names no bundle");
     std::string error;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/VstOpcodes.h"
+#include "tests/validation/fuzz/LibraryCaches.h"
 #include "tools/vsthost/VstHost.h"
 
 using kiv::vsthost::PluginInstance;
@@ -81,6 +82,7 @@ void processBlock(PluginInstance& instance) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    releaseLibraryCachesAtExit(); // the bundle has an editor
     const char* path = std::getenv("KIV_FUZZ_BUNDLE");
     if (path == nullptr) fail("KIV_FUZZ_BUNDLE names no bundle");
     std::string error;
