@@ -282,7 +282,8 @@ public:
     }
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override {
         if (!properties || !validIndex(index, product.numOutputs)) return false;
-        std::lock_guard<std::mutex> lock(control_);
+        std::unique_lock<std::mutex> lock(control_);
+        if (!running_) waitServed(lock); // a host asks at load, before the first resume
         copyHostText(properties->label, labels_[index].c_str(), kHostPinLabelChars);
         properties->flags = kVstPinIsActive;
         return true;

@@ -202,18 +202,21 @@ TEST(LayoutDecoderVst, PinNamesFollowTheLayout) {
         {0, {"1 L", "2 R", "3 C", "4 LS", "5 RS"}},
         {1, {"1 L", "2 R", "3 C", "4 LS", "5 RS", "6 Sub"}},
     };
-    for (const PinCase& c : cases) {
-        auto p = bundle().instance();
-        p->dispatch(effSetProgram, 0, c.program);
-        p->start(kRate, kBlock); // waits for the layout
-        for (int pin = 0; pin < kOutputs; ++pin) {
-            VstPinProperties props{};
-            ASSERT_TRUE(p->outputProperties(pin, props));
-            const std::string want =
-                pin < static_cast<int>(c.firstPins.size()) ? c.firstPins[pin] : "Unused";
-            EXPECT_EQ(std::string(props.label), want) << c.program << " pin " << pin;
+    // Hosts ask for the pins at load, before the first resume, and again after it.
+    for (const PinCase& c : cases)
+        for (const bool started : {false, true}) {
+            auto p = bundle().instance();
+            p->dispatch(effSetProgram, 0, c.program);
+            if (started) p->start(kRate, kBlock);
+            for (int pin = 0; pin < kOutputs; ++pin) {
+                VstPinProperties props{};
+                ASSERT_TRUE(p->outputProperties(pin, props));
+                const std::string want =
+                    pin < static_cast<int>(c.firstPins.size()) ? c.firstPins[pin] : "Unused";
+                EXPECT_EQ(std::string(props.label), want)
+                    << c.program << " pin " << pin << (started ? " after" : " before") << " start";
+            }
         }
-    }
 }
 
 // ---- plane waves ----
