@@ -11,12 +11,10 @@
 // threads, with no block running: they build the plan in place, so that it plays from the
 // first block.
 #include <lv2/atom/atom.h>
-#include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
 #include <lv2/log/log.h>
 #include <lv2/log/logger.h>
-#include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
@@ -30,6 +28,7 @@
 #include <string>
 
 #include "engine/HeadphoneMonitorEngine.h"
+#include "host/lv2/PatchPort.h"
 #include "host/lv2/WorkerPluginEntry.h"
 #include "hrtf/HrtfSet.h"
 #include "product/HeadphoneMonitorLv2Ports.h"
@@ -53,8 +52,6 @@ struct WorkAnswer {
 };
 
 struct Uris {
-    LV2_URID atomPath, atomString, atomObject, atomSequence, atomUrid;
-    LV2_URID patchSet, patchGet, patchProperty, patchValue;
     LV2_URID layoutFile, hrtfFile, stateText, stateName, stateHrtf;
 };
 
@@ -85,14 +82,10 @@ public:
     }
 
     void mapUris(LV2_URID_Map* map) {
-        mapped_ = true;
-        auto m = [map](const char* uri) { return map->map(map->handle, uri); };
-        uris_ = {m(LV2_ATOM__Path),      m(LV2_ATOM__String),    m(LV2_ATOM__Object),
-                 m(LV2_ATOM__Sequence),  m(LV2_ATOM__URID),      m(LV2_PATCH__Set),
-                 m(LV2_PATCH__Get),      m(LV2_PATCH__property), m(LV2_PATCH__value),
-                 m(kHmLv2LayoutFileUri), m(kHmLv2HrtfFileUri),   m(kHmLv2StateTextUri),
-                 m(kHmLv2StateNameUri),  m(kHmLv2StateHrtfUri)};
-        lv2_atom_forge_init(&forge_, map);
+        patch_.map(map);
+        auto m = [this](const char* uri) { return patch_.uridOf(uri); };
+        uris_ = {m(kHmLv2LayoutFileUri), m(kHmLv2HrtfFileUri), m(kHmLv2StateTextUri),
+                 m(kHmLv2StateNameUri), m(kHmLv2StateHrtfUri)};
     }
 
     void connect(std::uint32_t port, void* data) {
@@ -220,14 +213,14 @@ public:
 
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle,
                           const LV2_Feature* const* features) {
-        if (!mapped_) return LV2_STATE_SUCCESS;
+        if (!patch_.mapped()) return LV2_STATE_SUCCESS;
         std::lock_guard<std::mutex> lock(state_);
         const std::uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
         if (!layoutText_.empty()) {
             store(handle, uris_.stateText, layoutText_.c_str(), layoutText_.size() + 1,
-                  uris_.atomString, flags);
+                  patch_.atomString, flags);
             store(handle, uris_.stateName, layoutName_.c_str(), layoutName_.size() + 1,
-                  uris_.atomString, flags);
+                  patch_.atomString, flags);
         }
         if (!hrtfPath_.empty()) {
             const LV2_State_Map_Path* mapPath =
@@ -240,14 +233,14 @@ public:
                     freePath(features, abstract);
                 }
             }
-            store(handle, uris_.stateHrtf, path.c_str(), path.size() + 1, uris_.atomPath, flags);
+            store(handle, uris_.stateHrtf, path.c_str(), path.size() + 1, patch_.atomPath, flags);
         }
         return LV2_STATE_SUCCESS;
     }
 
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
                              const LV2_Feature* const* features) {
-        if (!mapped_) return LV2_STATE_ERR_NO_FEATURE;
+        if (!patch_.mapped()) return LV2_STATE_ERR_NO_FEATURE;
         std::size_t textSize = 0, nameSize = 0, hrtfSize = 0;
         std::uint32_t textType = 0, nameType = 0, hrtfType = 0, flags = 0;
         const void* text = retrieve(handle, uris_.stateText, &textSize, &textType, &flags);
@@ -255,7 +248,7 @@ public:
         const void* hrtf = retrieve(handle, uris_.stateHrtf, &hrtfSize, &hrtfType, &flags);
         std::string newText, newName, newPath;
         if (text) { // missing: no file in state, the layout control chooses
-            if (textType != uris_.atomString || !name || nameType != uris_.atomString)
+            if (textType != patch_.atomString || !name || nameType != patch_.atomString)
                 return LV2_STATE_ERR_BAD_TYPE;
             if (textSize < 2 || !terminatedString(text, textSize, kMaxLayoutFileBytes + 1) ||
                 !terminatedString(name, nameSize, kHmMaxPathBytes))
@@ -264,7 +257,7 @@ public:
             newName.assign(static_cast<const char*>(name), nameSize - 1);
         }
         if (hrtf) { // missing: the default set
-            if (hrtfType != uris_.atomPath) return LV2_STATE_ERR_BAD_TYPE;
+            if (hrtfType != patch_.atomPath) return LV2_STATE_ERR_BAD_TYPE;
             if (!terminatedString(hrtf, hrtfSize, kHmMaxPathBytes)) return LV2_STATE_ERR_UNKNOWN;
             newPath.assign(static_cast<const char*>(hrtf), hrtfSize - 1);
             const LV2_State_Map_Path* mapPath =
@@ -370,77 +363,40 @@ private:
         if (schedule_) schedule_->schedule_work(schedule_->handle, sizeof request_, &request_);
     }
 
-    // Audio thread: patch:Set of a file (an atom:Path) and patch:Get.
+    // Audio thread: patch:Set of a file (an atom:Path) and patch:Get; the answers go out at
+    // the end of the block, or at the next when the notify buffer is full.
     void readAtoms() {
-        if (!mapped_) return;
-        if (atomOut_) {
-            const std::uint32_t capacity = atomOut_->atom.size;
-            lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(atomOut_), capacity);
-            lv2_atom_forge_sequence_head(&forge_, &outFrame_, 0);
-        }
-        if (atomIn_ && atomIn_->atom.type == uris_.atomSequence &&
-            atomIn_->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
-            LV2_ATOM_SEQUENCE_FOREACH(atomIn_, ev) {
-                // A truncated event ends the sequence.
-                const char* end =
-                    reinterpret_cast<const char*>(&atomIn_->body) + atomIn_->atom.size;
-                if (reinterpret_cast<const char*>(&ev->body + 1) > end ||
-                    reinterpret_cast<const char*>(&ev->body + 1) + ev->body.size > end)
-                    break;
-                if (ev->body.type != uris_.atomObject) continue;
-                handleObject(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
+        patch_.read(atomIn_, [this](const kiv::lv2::PatchMessage& m) {
+            const LV2_URID key = m.property;
+            if (m.get) {
+                layoutPending_ = layoutPending_ || !key || key == uris_.layoutFile;
+                setPending_ = setPending_ || !key || key == uris_.hrtfFile;
+                return;
             }
-        }
-        if (atomOut_) lv2_atom_forge_pop(&forge_, &outFrame_);
-    }
-
-    void handleObject(const LV2_Atom_Object* object) {
-        if (object->atom.size < sizeof(LV2_Atom_Object_Body)) return;
-        const LV2_Atom* property = nullptr;
-        const LV2_Atom* value = nullptr;
-        lv2_atom_object_get(object, uris_.patchProperty, &property, uris_.patchValue, &value, 0);
-        LV2_URID key = 0;
-        if (property && property->type == uris_.atomUrid && property->size == sizeof(LV2_URID))
-            key = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
-        const bool known = key == uris_.layoutFile || key == uris_.hrtfFile;
-        if (object->body.otype == uris_.patchGet) {
-            if (!property || key == uris_.layoutFile) answerGet(uris_.layoutFile, shownLayout_);
-            if (!property || key == uris_.hrtfFile) answerGet(uris_.hrtfFile, shownSet_);
-            return;
-        }
-        if (object->body.otype != uris_.patchSet || !known || !value) return;
-        if (value->type != uris_.atomPath || value->size < 2 || value->size > kHmMaxPathBytes)
-            return;
-        const char* path = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
-        if (path[value->size - 1] != '\0' || std::memchr(path, '\0', value->size - 1)) return;
-        request_.kind = key == uris_.hrtfFile ? kLoadSet : kLoadLayout;
-        request_.layout = 0.0f;
-        request_.pathBytes = value->size - 1;
-        std::memcpy(request_.path, path, value->size - 1);
-        if (schedule_) schedule_->schedule_work(schedule_->handle, sizeof request_, &request_);
-    }
-
-    void answerGet(LV2_URID key, const Shown& shown) {
-        if (!atomOut_) return;
-        LV2_Atom_Forge_Frame frame;
-        if (!lv2_atom_forge_frame_time(&forge_, 0)) return;
-        lv2_atom_forge_object(&forge_, &frame, 0, uris_.patchSet);
-        lv2_atom_forge_key(&forge_, uris_.patchProperty);
-        lv2_atom_forge_urid(&forge_, key);
-        lv2_atom_forge_key(&forge_, uris_.patchValue);
-        lv2_atom_forge_atom(&forge_, shown.bytes + 1, uris_.atomPath);
-        lv2_atom_forge_write(&forge_, shown.path, shown.bytes);
-        lv2_atom_forge_write(&forge_, "", 1);
-        lv2_atom_forge_pop(&forge_, &frame);
+            std::uint32_t bytes = 0;
+            const bool known = key == uris_.layoutFile || key == uris_.hrtfFile;
+            const char* path = known ? patch_.pathOf(m.value, kHmMaxPathBytes, bytes) : nullptr;
+            if (!path) return;
+            request_.kind = key == uris_.hrtfFile ? kLoadSet : kLoadLayout;
+            request_.layout = 0.0f;
+            request_.pathBytes = bytes;
+            std::memcpy(request_.path, path, bytes);
+            if (schedule_) schedule_->schedule_work(schedule_->handle, sizeof request_, &request_);
+        });
+        patch_.begin(atomOut_);
+        if (layoutPending_ &&
+            patch_.setPath(uris_.layoutFile, shownLayout_.path, shownLayout_.bytes))
+            layoutPending_ = false;
+        if (setPending_ && patch_.setPath(uris_.hrtfFile, shownSet_.path, shownSet_.bytes))
+            setPending_ = false;
+        patch_.end();
     }
 
     HeadphoneMonitorEngine engine_;
     LV2_Worker_Schedule* schedule_;
     int maxBlock_;
     Uris uris_{};
-    LV2_Atom_Forge forge_{};
-    LV2_Atom_Forge_Frame outFrame_{};
-    bool mapped_ = false;
+    kiv::lv2::PatchPort patch_;
 
     const float* in_[32] = {};
     float* left_ = nullptr;
@@ -454,6 +410,7 @@ private:
     float lastLayoutControl_ = -1.0f;
     WorkRequest request_{};
     Shown shownLayout_, shownSet_;
+    bool layoutPending_ = false, setPending_ = false; // patch:Gets not answered yet
 
     LV2_Log_Logger logger_{};
     std::mutex state_; // the layout and set in use: worker, save, restore (never run)

@@ -18,10 +18,8 @@
 // again; the view is a fixed 1 KB, says what the plug-in actually installed (at its rate,
 // with its refusals), and can be forged in run without allocating.
 #include <lv2/atom/atom.h>
-#include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
-#include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
@@ -37,6 +35,7 @@
 #include <string>
 
 #include "engine/LayoutDecoderEngine.h"
+#include "host/lv2/PatchPort.h"
 #include "host/lv2/WorkerPluginEntry.h"
 #include "product/LayoutDecoderLv2Ports.h"
 #include "product/LayoutView.h"
@@ -66,9 +65,7 @@ struct WorkAnswer {
 };
 
 struct Uris {
-    LV2_URID atomPath, atomString, atomObject, atomSequence, atomUrid, atomEventTransfer;
-    LV2_URID patchSet, patchGet, patchProperty, patchValue, layoutFile, stateText, stateName;
-    LV2_URID atomChunk, layoutView;
+    LV2_URID layoutFile, stateText, stateName, layoutView;
 };
 
 std::string baseName(const std::string& path) {
@@ -91,23 +88,9 @@ public:
 
     // Without urid:map the atom ports and the state stay unused: the controls alone.
     void mapUris(LV2_URID_Map* map) {
-        mapped_ = true;
-        uris_.atomPath = map->map(map->handle, LV2_ATOM__Path);
-        uris_.atomString = map->map(map->handle, LV2_ATOM__String);
-        uris_.atomObject = map->map(map->handle, LV2_ATOM__Object);
-        uris_.atomSequence = map->map(map->handle, LV2_ATOM__Sequence);
-        uris_.atomUrid = map->map(map->handle, LV2_ATOM__URID);
-        uris_.atomEventTransfer = map->map(map->handle, LV2_ATOM__eventTransfer);
-        uris_.patchSet = map->map(map->handle, LV2_PATCH__Set);
-        uris_.patchGet = map->map(map->handle, LV2_PATCH__Get);
-        uris_.patchProperty = map->map(map->handle, LV2_PATCH__property);
-        uris_.patchValue = map->map(map->handle, LV2_PATCH__value);
-        uris_.layoutFile = map->map(map->handle, kLdLv2LayoutFileUri);
-        uris_.stateText = map->map(map->handle, kLdLv2StateTextUri);
-        uris_.stateName = map->map(map->handle, kLdLv2StateNameUri);
-        uris_.atomChunk = map->map(map->handle, LV2_ATOM__Chunk);
-        uris_.layoutView = map->map(map->handle, kLdLv2LayoutViewUri);
-        lv2_atom_forge_init(&forge_, map);
+        patch_.map(map);
+        uris_ = {patch_.uridOf(kLdLv2LayoutFileUri), patch_.uridOf(kLdLv2StateTextUri),
+                 patch_.uridOf(kLdLv2StateNameUri), patch_.uridOf(kLdLv2LayoutViewUri)};
     }
 
     void connect(std::uint32_t port, void* data) {
@@ -246,25 +229,26 @@ public:
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle,
                           const LV2_Feature* const*) {
         std::lock_guard<std::mutex> lock(state_);
-        if (!mapped_ || fileText_.empty()) return LV2_STATE_SUCCESS; // the controls say it all
+        if (!patch_.mapped() || fileText_.empty())
+            return LV2_STATE_SUCCESS; // the controls say it all
         const std::uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
-        store(handle, uris_.stateText, fileText_.c_str(), fileText_.size() + 1, uris_.atomString,
+        store(handle, uris_.stateText, fileText_.c_str(), fileText_.size() + 1, patch_.atomString,
               flags);
-        store(handle, uris_.stateName, fileName_.c_str(), fileName_.size() + 1, uris_.atomString,
+        store(handle, uris_.stateName, fileName_.c_str(), fileName_.size() + 1, patch_.atomString,
               flags);
         return LV2_STATE_SUCCESS;
     }
 
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
                              const LV2_Feature* const*) {
-        if (!mapped_) return LV2_STATE_ERR_NO_FEATURE;
+        if (!patch_.mapped()) return LV2_STATE_ERR_NO_FEATURE;
         std::size_t textSize = 0, nameSize = 0;
         std::uint32_t textType = 0, nameType = 0, flags = 0;
         const void* text = retrieve(handle, uris_.stateText, &textSize, &textType, &flags);
         const void* name = retrieve(handle, uris_.stateName, &nameSize, &nameType, &flags);
         std::string newText, newName;
         if (text) { // missing: no file in state, the controls choose a factory layout
-            if (textType != uris_.atomString || !name || nameType != uris_.atomString)
+            if (textType != patch_.atomString || !name || nameType != patch_.atomString)
                 return LV2_STATE_ERR_BAD_TYPE;
             if (textSize < 2 || !terminatedString(text, textSize, kMaxLayoutFileBytes + 1) ||
                 !terminatedString(name, nameSize, kLdLv2MaxPathBytes))
@@ -394,95 +378,40 @@ private:
         }
     }
 
-    // Audio thread: patch:Set of the layout file (an atom:Path) and patch:Get.
+    // Audio thread: patch:Set of the layout file (an atom:Path) and patch:Get of it or of
+    // the view; the answers go out at the end of the block, or at the next when the notify
+    // buffer is full.
     void readAtoms() {
-        if (!mapped_) return;
-        if (atomOut_) {
-            const std::uint32_t capacity = atomOut_->atom.size;
-            lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(atomOut_), capacity);
-            lv2_atom_forge_sequence_head(&forge_, &outFrame_, 0);
-        }
-        if (atomIn_ && atomIn_->atom.type == uris_.atomSequence &&
-            atomIn_->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
-            LV2_ATOM_SEQUENCE_FOREACH(atomIn_, ev) {
-                // A truncated event ends the sequence.
-                const char* end =
-                    reinterpret_cast<const char*>(&atomIn_->body) + atomIn_->atom.size;
-                if (reinterpret_cast<const char*>(&ev->body + 1) > end ||
-                    reinterpret_cast<const char*>(&ev->body + 1) + ev->body.size > end)
-                    break;
-                if (ev->body.type != uris_.atomObject) continue;
-                handleObject(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
+        patch_.read(atomIn_, [this](const kiv::lv2::PatchMessage& m) {
+            if (m.get) {
+                pathPending_ = pathPending_ || !m.property || m.property == uris_.layoutFile;
+                viewPending_ = viewPending_ || !m.property || m.property == uris_.layoutView;
+                return;
             }
-        }
-        if (viewPending_ && atomOut_ && sendView()) viewPending_ = false;
-        if (atomOut_) lv2_atom_forge_pop(&forge_, &outFrame_);
-    }
-
-    void handleObject(const LV2_Atom_Object* object) {
-        if (object->atom.size < sizeof(LV2_Atom_Object_Body)) return;
-        const LV2_Atom* property = nullptr;
-        const LV2_Atom* value = nullptr;
-        lv2_atom_object_get(object, uris_.patchProperty, &property, uris_.patchValue, &value, 0);
-        const bool aboutFile =
-            property && property->type == uris_.atomUrid && property->size == sizeof(LV2_URID) &&
-            reinterpret_cast<const LV2_Atom_URID*>(property)->body == uris_.layoutFile;
-        if (object->body.otype == uris_.patchGet) {
-            if (!property || aboutFile) answerGet();
-            const bool aboutView =
-                property && property->type == uris_.atomUrid &&
-                property->size == sizeof(LV2_URID) &&
-                reinterpret_cast<const LV2_Atom_URID*>(property)->body == uris_.layoutView;
-            if (!property || aboutView) viewPending_ = true; // sent at the end of the block
-            return;
-        }
-        if (object->body.otype != uris_.patchSet || !aboutFile || !value) return;
-        if (value->type != uris_.atomPath || value->size < 2 || value->size > kLdLv2MaxPathBytes)
-            return;
-        const char* path = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
-        if (path[value->size - 1] != '\0' || std::memchr(path, '\0', value->size - 1)) return;
-        request_.kind = kLoad;
-        std::copy(values_, values_ + kLayoutDecoderParameters, request_.values);
-        request_.pathBytes = value->size - 1;
-        std::memcpy(request_.path, path, value->size - 1);
-        if (schedule_) schedule_->schedule_work(schedule_->handle, sizeof request_, &request_);
-    }
-
-    // A patch:Set of layoutView with the view; false when the notify buffer is full.
-    bool sendView() {
-        LV2_Atom_Forge_Frame frame;
-        if (!lv2_atom_forge_frame_time(&forge_, 0)) return false;
-        if (!lv2_atom_forge_object(&forge_, &frame, 0, uris_.patchSet)) return false;
-        lv2_atom_forge_key(&forge_, uris_.patchProperty);
-        lv2_atom_forge_urid(&forge_, uris_.layoutView);
-        lv2_atom_forge_key(&forge_, uris_.patchValue);
-        const bool written = lv2_atom_forge_atom(&forge_, sizeof view_, uris_.atomChunk) &&
-                             lv2_atom_forge_write(&forge_, &view_, sizeof view_);
-        lv2_atom_forge_pop(&forge_, &frame);
-        return written;
-    }
-
-    void answerGet() {
-        if (!atomOut_) return;
-        LV2_Atom_Forge_Frame frame;
-        if (!lv2_atom_forge_frame_time(&forge_, 0)) return;
-        lv2_atom_forge_object(&forge_, &frame, 0, uris_.patchSet);
-        lv2_atom_forge_key(&forge_, uris_.patchProperty);
-        lv2_atom_forge_urid(&forge_, uris_.layoutFile);
-        lv2_atom_forge_key(&forge_, uris_.patchValue);
-        lv2_atom_forge_atom(&forge_, shownPathBytes_ + 1, uris_.atomPath);
-        lv2_atom_forge_write(&forge_, shownPath_, shownPathBytes_);
-        lv2_atom_forge_write(&forge_, "", 1);
-        lv2_atom_forge_pop(&forge_, &frame);
+            std::uint32_t bytes = 0;
+            const char* path = m.property == uris_.layoutFile
+                                   ? patch_.pathOf(m.value, kLdLv2MaxPathBytes, bytes)
+                                   : nullptr;
+            if (!path) return;
+            request_.kind = kLoad;
+            std::copy(values_, values_ + kLayoutDecoderParameters, request_.values);
+            request_.pathBytes = bytes;
+            std::memcpy(request_.path, path, bytes);
+            if (schedule_) schedule_->schedule_work(schedule_->handle, sizeof request_, &request_);
+        });
+        patch_.begin(atomOut_);
+        if (pathPending_ && patch_.setPath(uris_.layoutFile, shownPath_, shownPathBytes_))
+            pathPending_ = false;
+        if (viewPending_ && patch_.set(uris_.layoutView, patch_.atomChunk, &view_, sizeof view_))
+            viewPending_ = false;
+        patch_.end();
     }
 
     LayoutDecoderEngine engine_;
     LV2_Worker_Schedule* schedule_;
     Uris uris_{};
-    LV2_Atom_Forge forge_{};
-    LV2_Atom_Forge_Frame outFrame_{};
+    kiv::lv2::PatchPort patch_;
     bool activated_ = false;
-    bool mapped_ = false;
 
     const float* in_[4] = {};
     float* out_[32] = {};
@@ -501,6 +430,7 @@ private:
     LayoutView view_{};
     std::uint32_t viewGeneration_ = 0;
     bool viewPending_ = false; // the UI has not been sent view_ yet
+    bool pathPending_ = false; // a patch:Get of the file is not answered yet
 
     std::mutex state_; // the layout in state: worker, save, restore (never run)
     std::string fileName_, fileText_, filePath_;

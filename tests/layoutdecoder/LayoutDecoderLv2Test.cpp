@@ -28,6 +28,7 @@
 
 #include "host/VstOpcodes.h"
 #include "product/LayoutDecoderLv2Ports.h"
+#include "product/LayoutView.h"
 #include "tools/vsthost/VstHost.h"
 
 namespace {
@@ -154,15 +155,18 @@ public:
     void sendPath(const std::string& path) {
         sendSet(urid(LV2_ATOM__Path), std::string(path.c_str(), path.size() + 1));
     }
-    void sendGet() {
+    // patch:Get of the layout file, or of everything with property 0.
+    void sendGet(uint32_t property = urid(kLdLv2LayoutFileUri)) {
         uint8_t buffer[256];
         LV2_Atom_Forge forge;
         lv2_atom_forge_init(&forge, &map_);
         lv2_atom_forge_set_buffer(&forge, buffer, sizeof buffer);
         LV2_Atom_Forge_Frame frame;
         lv2_atom_forge_object(&forge, &frame, 0, urid(LV2_PATCH__Get));
-        lv2_atom_forge_key(&forge, urid(LV2_PATCH__property));
-        lv2_atom_forge_urid(&forge, urid(kLdLv2LayoutFileUri));
+        if (property) {
+            lv2_atom_forge_key(&forge, urid(LV2_PATCH__property));
+            lv2_atom_forge_urid(&forge, property);
+        }
         lv2_atom_forge_pop(&forge, &frame);
         const LV2_Atom* atom = reinterpret_cast<const LV2_Atom*>(buffer);
         sendAtom(atom, sizeof(LV2_Atom) + atom->size);
@@ -179,6 +183,12 @@ public:
                 found = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
         }
         return found;
+    }
+
+    // The notify port's capacity from the next run on (at most its buffer).
+    void setNotifyCapacity(uint32_t bytes) { notifyCapacity_ = bytes; }
+    const LV2_Atom_Sequence* notified() const {
+        return reinterpret_cast<const LV2_Atom_Sequence*>(atomOut_);
     }
 
     StateTable save() {
@@ -231,7 +241,8 @@ private:
     void prepareNotify() {
         auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(atomOut_);
         seq->atom.type = 0;
-        seq->atom.size = sizeof atomOut_ - sizeof(LV2_Atom);
+        seq->atom.size = notifyCapacity_;
+        std::memset(&seq->body, 0xAB, sizeof atomOut_ - sizeof(LV2_Atom)); // stale bytes
     }
 
     const LV2_Descriptor* d_ = nullptr;
@@ -249,6 +260,7 @@ private:
     float controls_[kLayoutDecoderParameters] = {};
     alignas(8) char atomIn_[8192] = {};
     alignas(8) char atomOut_[8192] = {};
+    uint32_t notifyCapacity_ = sizeof atomOut_ - sizeof(LV2_Atom);
     std::vector<std::vector<char>> requests_, answers_;
 };
 
@@ -511,6 +523,55 @@ TEST(LayoutDecoderLv2, HostileAtomsAreRefusedAndGetAnswersWithTheFile) {
     loader.sendGet();
     runLv2(loader, probe(kBlock));
     EXPECT_EQ(loader.notifiedPath(), kCube);
+}
+
+// A host's notify buffer may be too small for an answer: what the plug-in sends is then a
+// sequence of whole events, and what did not fit comes in a later block.
+TEST(LayoutDecoderLv2, AFullNotifyBufferHoldsWholeAnswersAndTheRestFollows) {
+    auto p = std::make_unique<Lv2Instance>();
+    p->activate();
+    p->sendPath(kCube);
+    runLv2(*p, probe(kBlock));
+    p->runWorker();
+    runLv2(*p, probe(kBlock)); // the file loaded: patch:Get answers with its path
+    const uint32_t pathType = urid(LV2_ATOM__Path), chunkType = urid(LV2_ATOM__Chunk);
+    std::vector<uint32_t> capacities;
+    for (uint32_t c = 0; c <= 1400; c += 8) capacities.push_back(c);
+    for (uint32_t c : {7u, 13u, 45u, 85u, 1123u, 1157u}) capacities.push_back(c);
+    for (const uint32_t capacity : capacities) {
+        p->sendGet(0); // the file and the view
+        int paths = 0, views = 0;
+        for (int block = 0; block < 2; ++block) {
+            p->setNotifyCapacity(block == 0 ? capacity : 8000);
+            runLv2(*p, probe(kBlock));
+            const LV2_Atom_Sequence* seq = p->notified();
+            if (seq->atom.type == 0) continue; // nothing written
+            ASSERT_LE(sizeof(LV2_Atom) + seq->atom.size, block == 0 ? capacity + 8 : 8008u)
+                << capacity;
+            LV2_ATOM_SEQUENCE_FOREACH(seq, ev) {
+                const char* end = reinterpret_cast<const char*>(&seq->body) + seq->atom.size;
+                ASSERT_LE(reinterpret_cast<const char*>(&ev->body + 1) + ev->body.size, end)
+                    << capacity;
+                const auto* obj = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+                const LV2_Atom* value = nullptr;
+                lv2_atom_object_get(obj, urid(LV2_PATCH__value), &value, 0);
+                ASSERT_NE(value, nullptr) << capacity << ": an answer without its value";
+                if (value->type == pathType) {
+                    ++paths;
+                    EXPECT_EQ(std::string(static_cast<const char*>(LV2_ATOM_BODY_CONST(value)),
+                                          value->size),
+                              std::string(kCube, std::strlen(kCube) + 1))
+                        << capacity;
+                } else {
+                    ++views;
+                    EXPECT_EQ(value->type, chunkType) << capacity;
+                    EXPECT_EQ(value->size, sizeof(LayoutView)) << capacity;
+                }
+            }
+        }
+        EXPECT_EQ(paths, 1) << capacity;
+        EXPECT_EQ(views, 1) << capacity;
+    }
 }
 
 } // namespace
