@@ -18,6 +18,7 @@
 #include "tools/ambidec/LayoutOption.h"
 #include "tools/ambidec/OutputChannels.h"
 #include "tools/ambidec/ProgressBar.h"
+#include "tools/ambidec/SettingsReport.h"
 #include "tools/ambidec/SoundFile.h"
 #include "tools/ambidec/ToolError.h"
 
@@ -102,7 +103,7 @@ void renderHeadphones(const Command& command, PluginSession& first, std::ostream
     if (command.program) first.selectProgram(*command.program);
     if (decoder && command.layout) loadLayout(*decoder, *command.layout);
     if (direct && command.layout) request(monitor, kKivLoadLayout, *command.layout);
-    first.applySettings(command.settings);
+    const auto applied = first.applySettings(command.settings);
     if (decoder) followDecoder(command, *decoder, monitor);
     if (command.hrtf) request(monitor, kKivLoadHrtf, *command.hrtf);
 
@@ -208,6 +209,7 @@ void renderHeadphones(const Command& command, PluginSession& first, std::ostream
            << ", layout " << monitor.instance().parameterDisplay(kHmLayout) << ", set "
            << (command.hrtf ? *command.hrtf : HrtfSet::defaultPath()) << "; its latency of "
            << counted(latency, "frame") << " taken out\n";
+    reportSettings(report, applied);
     for (int c = 0; c < 2; ++c)
         report << "  " << (c ? "right" : "left ") << "  "
                << (peak[c] > 0.0f ? fixed("%7.2f dBFS", 20.0 * std::log10(peak[c]))

@@ -3,6 +3,7 @@
 
 #include "host/VstOpcodes.h"
 #include "product/ProductDescription.h"
+#include "tools/ambidec/DisplayedValue.h"
 #include "tools/ambidec/NumberText.h"
 #include "tools/ambidec/ParameterValue.h"
 #include "tools/ambidec/ToolError.h"
@@ -171,12 +172,18 @@ std::vector<std::string> PluginSession::layoutNames() {
 
 AppliedSetting PluginSession::applyNormalised(int index, const std::string& name,
                                               const std::string& text) {
+    // A plain number is normalised; anything else is read as the plug-in displays it.
     const auto number = parseNumber(trimmedText(text));
-    if (!number || *number < 0.0 || *number > 1.0)
-        throw ToolError(trimmedText(name) + ": cannot read '" + text + "' (" + this->name() +
-                            " takes normalised values, 0 to 1)",
-                        ToolError::kUsage);
-    const float value = static_cast<float>(*number);
+    float value = static_cast<float>(number.value_or(0.0));
+    if (!number || *number < 0.0 || *number > 1.0) {
+        const float saved = instance_->getParameter(index);
+        const auto runs = displayRuns([&](float v) {
+            instance_->setParameter(index, v);
+            return instance_->parameterDisplay(index);
+        });
+        instance_->setParameter(index, saved);
+        value = valueFromDisplays(runs, text, instance_->parameterLabel(index), name);
+    }
     instance_->setParameter(index, value);
     return {index, trimmedText(name), value, instance_->parameterDisplay(index),
             instance_->parameterLabel(index)};

@@ -19,6 +19,10 @@ void reportProgramAndSettings(std::ostream& report, PluginSession& plugin, int p
                               const std::vector<AppliedSetting>& applied) {
     report << plugin.name() << ", program " << program << " \"" << plugin.instance().programName()
            << "\"\n";
+    reportSettings(report, applied);
+}
+
+void reportSettings(std::ostream& report, const std::vector<AppliedSetting>& applied) {
     for (const AppliedSetting& setting : applied) {
         char line[256];
         std::snprintf(line, sizeof line, "  set %s = %s (normalised %.6g)\n", setting.name.c_str(),

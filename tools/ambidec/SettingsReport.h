@@ -16,5 +16,7 @@ std::string displayWithLabel(const std::string& display, const std::string& labe
 
 void reportProgramAndSettings(std::ostream& report, PluginSession& plugin, int program,
                               const std::vector<AppliedSetting>& applied);
+// The "  set NAME = DISPLAY (normalised V)" lines alone.
+void reportSettings(std::ostream& report, const std::vector<AppliedSetting>& applied);
 
 } // namespace kiv::ambidec
