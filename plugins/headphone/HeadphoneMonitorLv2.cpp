@@ -10,6 +10,11 @@
 // answers with the path run shows to patch:Get. instantiate and restore on the host's other
 // threads, with no block running: they build the plan in place, so that it plays from the
 // first block.
+//
+// The UI learns what is in force from a patch:Set of the view property on the notify port,
+// sent after every change (and every refusal, with its line) and in answer to patch:Get: an
+// atom:Chunk holding the HeadphoneView record, made where the plan is made (worker,
+// instantiate, restore), so that run only copies it, whole or not at all.
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -33,6 +38,8 @@
 #include "host/lv2/WorkerPluginEntry.h"
 #include "hrtf/HrtfSet.h"
 #include "product/HeadphoneMonitorLv2Ports.h"
+#include "product/HeadphoneView.h"
+#include "product/LayoutView.h"
 #include "rig/LayoutFile.h"
 
 namespace {
@@ -47,15 +54,18 @@ struct WorkRequest {
 constexpr std::uint32_t kLayout = 1, kLoadLayout = 2, kLoadSet = 3;
 
 struct WorkAnswer {
-    std::uint32_t kind; // kLoadLayout or kLoadSet: the path below is now the one shown
+    std::uint32_t kind;    // kLoadLayout or kLoadSet: the path below is now the one shown
+    std::uint32_t refused; // nothing changed; view.message says why
     std::uint32_t pathBytes;
     char path[kHmMaxPathBytes];
+    HeadphoneView view; // what is in force now (refused: only its message counts)
 };
 
 struct Uris {
     LV2_URID atomPath, atomString, atomObject, atomSequence, atomUrid;
     LV2_URID patchSet, patchGet, patchProperty, patchValue;
     LV2_URID layoutFile, hrtfFile, stateText, stateName, stateHrtf;
+    LV2_URID atomChunk, view;
 };
 
 std::string baseName(const std::string& path) {
@@ -82,6 +92,7 @@ public:
         set_ = hmOpenSet("", rate, false, unused); // no default set: no instance
         layoutValue_ = hmDefaultValues()[kHmLayout];
         install(hmResolveLayout(hmLayoutChoiceOf(layoutValue_), "", ""));
+        showView(""); // sent with the first block
     }
 
     void mapUris(LV2_URID_Map* map) {
@@ -91,7 +102,8 @@ public:
                  m(LV2_ATOM__Sequence),  m(LV2_ATOM__URID),      m(LV2_PATCH__Set),
                  m(LV2_PATCH__Get),      m(LV2_PATCH__property), m(LV2_PATCH__value),
                  m(kHmLv2LayoutFileUri), m(kHmLv2HrtfFileUri),   m(kHmLv2StateTextUri),
-                 m(kHmLv2StateNameUri),  m(kHmLv2StateHrtfUri)};
+                 m(kHmLv2StateNameUri),  m(kHmLv2StateHrtfUri),  m(LV2_ATOM__Chunk),
+                 m(kHmLv2ViewUri)};
         lv2_atom_forge_init(&forge_, map);
     }
 
@@ -127,6 +139,7 @@ public:
                 layoutText_.clear();
                 try {
                     install(hmResolveLayout(hmLayoutChoiceOf(n), "", ""));
+                    showView("");
                 } catch (const std::exception&) {
                 }
             }
@@ -174,9 +187,7 @@ public:
                 layoutName_.clear();
                 layoutText_.clear();
                 layoutValue_ = request.layout;
-                return LV2_WORKER_SUCCESS;
-            }
-            if (request.kind == kLoadLayout) {
+            } else if (request.kind == kLoadLayout) {
                 const std::string text = readLayoutFileText(path);
                 const std::string name = baseName(path);
                 install(hmResolveLayout(hmStateLayoutChoice(), name, text));
@@ -192,13 +203,15 @@ public:
                     set_ = set;
                     throw;
                 }
-                hrtfPath_ = path;
+                hrtfPath_ = path == HrtfSet::defaultPath() ? std::string() : path;
             } else {
                 return LV2_WORKER_ERR_UNKNOWN;
             }
+            answer.view = viewLocked("");
         } catch (const std::exception& e) {
             lv2_log_error(&logger_, "HeadphoneMonitor: %s\n", e.what());
-            return LV2_WORKER_SUCCESS; // refused: what plays stays
+            answer.refused = 1; // what plays stays; the UI is told why
+            setViewText(answer.view.message, HeadphoneView::kMessageBytes, e.what());
         }
         answer.kind = request.kind;
         answer.pathBytes = static_cast<std::uint32_t>(path.size());
@@ -210,6 +223,14 @@ public:
     LV2_Worker_Status workResponse(std::uint32_t size, const void* data) {
         if (size != sizeof(WorkAnswer)) return LV2_WORKER_ERR_UNKNOWN;
         const WorkAnswer* answer = static_cast<const WorkAnswer*>(data);
+        if (answer->refused) {
+            std::memcpy(view_.message, answer->view.message, sizeof view_.message);
+        } else {
+            view_ = answer->view;
+        }
+        view_.generation = ++viewGeneration_;
+        viewPending_ = true;
+        if (answer->refused || answer->kind == kLayout) return LV2_WORKER_SUCCESS;
         Shown& shown = answer->kind == kLoadSet ? shownSet_ : shownLayout_;
         shown.bytes = std::min(answer->pathBytes, kHmMaxPathBytes);
         std::memcpy(shown.path, answer->path, shown.bytes);
@@ -307,6 +328,7 @@ public:
             layoutValue_ = layoutValue;
             hrtfPath_ = newPath;
             engine_.prepare(engine_.sampleRate(), maxBlock_); // in force at once
+            showView(message);
         } catch (const std::exception& e) {
             lv2_log_error(&logger_, "HeadphoneMonitor: %s\n", e.what());
             return LV2_STATE_ERR_UNKNOWN; // what plays stays
@@ -336,6 +358,23 @@ private:
             std::free(path);
     }
 
+    // With state_ held (or before the instance is shared): the view of what is in force.
+    HeadphoneView viewLocked(const std::string& message) const {
+        const int choice = hmLayoutChoiceOf(layoutValue_);
+        return makeHeadphoneView(layout_, choice,
+                                 choice >= monitorLayoutCount() ? layoutName_ : std::string(),
+                                 set_.get(), hrtfPath_.empty(), engine_.sampleRate(), message);
+    }
+
+    // No block runs (instantiate, activate, restore): the view is the audio thread's to send
+    // at its next block.
+    void showView(const std::string& message) {
+        const std::uint32_t generation = ++viewGeneration_;
+        view_ = viewLocked(message);
+        view_.generation = generation;
+        viewPending_ = true;
+    }
+
     // With state_ held (or before the instance is shared).
     MonitorLayout currentLayout() const {
         return hmResolveLayout(hmLayoutChoiceOf(layoutValue_), layoutName_, layoutText_);
@@ -346,6 +385,7 @@ private:
     void install(const MonitorLayout& layout) {
         if (!set_ || !engine_.setPlan(hmPlan(*set_, layout)))
             throw std::runtime_error("the plan does not fit the monitor");
+        layout_ = layout;
     }
 
     // Audio thread.
@@ -391,7 +431,27 @@ private:
                 handleObject(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
             }
         }
+        if (viewPending_ && atomOut_ && sendView()) viewPending_ = false;
         if (atomOut_) lv2_atom_forge_pop(&forge_, &outFrame_);
+    }
+
+    // A patch:Set of the view property with the view, or nothing when the notify buffer
+    // cannot take all of it (it goes with a later block).
+    bool sendView() {
+        // The event's time, the object, its two keys with the URID and the chunk's header.
+        constexpr std::uint32_t kFraming = 8 + 16 + 8 + 16 + 8 + 8;
+        const std::uint32_t needed = kFraming + lv2_atom_pad_size(sizeof view_);
+        if (forge_.offset > forge_.size || forge_.size - forge_.offset < needed) return false;
+        LV2_Atom_Forge_Frame frame;
+        if (!lv2_atom_forge_frame_time(&forge_, 0)) return false;
+        if (!lv2_atom_forge_object(&forge_, &frame, 0, uris_.patchSet)) return false;
+        lv2_atom_forge_key(&forge_, uris_.patchProperty);
+        lv2_atom_forge_urid(&forge_, uris_.view);
+        lv2_atom_forge_key(&forge_, uris_.patchValue);
+        const bool written = lv2_atom_forge_atom(&forge_, sizeof view_, uris_.atomChunk) &&
+                             lv2_atom_forge_write(&forge_, &view_, sizeof view_);
+        lv2_atom_forge_pop(&forge_, &frame);
+        return written;
     }
 
     void handleObject(const LV2_Atom_Object* object) {
@@ -404,6 +464,7 @@ private:
             key = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
         const bool known = key == uris_.layoutFile || key == uris_.hrtfFile;
         if (object->body.otype == uris_.patchGet) {
+            if (!property || key == uris_.view) viewPending_ = true; // sent at the end of run
             if (!property || key == uris_.layoutFile) answerGet(uris_.layoutFile, shownLayout_);
             if (!property || key == uris_.hrtfFile) answerGet(uris_.hrtfFile, shownSet_);
             return;
@@ -454,10 +515,14 @@ private:
     float lastLayoutControl_ = -1.0f;
     WorkRequest request_{};
     Shown shownLayout_, shownSet_;
+    HeadphoneView view_{};
+    std::uint32_t viewGeneration_ = 0; // also counted where no block runs
+    bool viewPending_ = false;         // the UI has not been sent view_ yet
 
     LV2_Log_Logger logger_{};
     std::mutex state_; // the layout and set in use: worker, save, restore (never run)
     std::shared_ptr<const HrtfSet> set_;
+    MonitorLayout layout_; // the layout whose plan is in force
     float layoutValue_ = 0.0f;
     std::string layoutName_, layoutText_, hrtfPath_;
 };
