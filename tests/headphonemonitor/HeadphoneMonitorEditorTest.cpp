@@ -18,16 +18,10 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <lv2/atom/atom.h>
-#include <lv2/atom/util.h>
-#include <lv2/core/lv2.h>
 #include <lv2/patch/patch.h>
-#include <lv2/ui/ui.h>
-#include <lv2/urid/urid.h>
-#include <lv2/worker/worker.h>
 
 // After the test framework: Xlib's macros would clash with its names.
+#include "Lv2UiPair.h"
 #include "WindowPixels.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -55,165 +49,15 @@ constexpr int kBlock = 512;
 const double kPi = std::acos(-1.0);
 const char kHallList[] = "name Lecture hall\nA 30 0 6\nB -30 0 6\nC 100 40 4\nD -100 -20 4\n";
 
-LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
-    static std::vector<std::string> table;
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (table[i] == uri) return static_cast<LV2_URID>(i + 1);
-    table.push_back(uri);
-    return static_cast<LV2_URID>(table.size());
+// HeadphoneMonitor's LV2 ports, as its UI's host wires them.
+Lv2UiPorts monitorPorts() {
+    Lv2UiPorts ports{kHmLv2FirstInput,   32, kHmLv2Left,      2,
+                     kHmLv2FirstControl, {}, kHmLv2ControlIn, kHmLv2NotifyOut,
+                     int(kHmLv2Latency)};
+    for (float v : hmDefaultValues())
+        ports.defaults.push_back(hmPhysical(int(ports.defaults.size()), v));
+    return ports;
 }
-LV2_URID urid(const char* uri) {
-    return mapUri(nullptr, uri);
-}
-
-// The LV2 plug-in, its worker run in place after each block, and its UI inside `parent`.
-class Lv2Pair {
-public:
-    explicit Lv2Pair(Window parent) {
-        dspLibrary = dlopen(KIV_HEADPHONE_LV2 "/HeadphoneMonitor.so", RTLD_NOW | RTLD_LOCAL);
-        uiLibrary = dlopen(KIV_HEADPHONE_LV2 "/HeadphoneMonitor_ui.so", RTLD_NOW | RTLD_LOCAL);
-        EXPECT_TRUE(dspLibrary && uiLibrary) << dlerror();
-        if (!dspLibrary || !uiLibrary) return;
-        dsp = reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(
-            dlsym(dspLibrary, "lv2_descriptor"))(0);
-        ui = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(uiLibrary, "lv2ui_descriptor"))(0);
-        schedule.handle = this;
-        schedule.schedule_work = [](LV2_Worker_Schedule_Handle h, uint32_t size, const void* data) {
-            auto* bytes = static_cast<const char*>(data);
-            static_cast<Lv2Pair*>(h)->requests.emplace_back(bytes, bytes + size);
-            return LV2_WORKER_SUCCESS;
-        };
-        plugin = dsp->instantiate(dsp, kRate, KIV_HEADPHONE_LV2, dspFeatures);
-        worker =
-            static_cast<const LV2_Worker_Interface*>(dsp->extension_data(LV2_WORKER__interface));
-        for (int c = 0; c < 32; ++c) dsp->connect_port(plugin, kHmLv2FirstInput + c, silence);
-        dsp->connect_port(plugin, kHmLv2Left, ears[0]);
-        dsp->connect_port(plugin, kHmLv2Right, ears[1]);
-        const std::vector<float> defaults = hmDefaultValues();
-        for (int k = 0; k < kHeadphoneMonitorParameters; ++k) {
-            controls[k] = hmPhysical(k, defaults[k]);
-            dsp->connect_port(plugin, kHmLv2FirstControl + k, &controls[k]);
-        }
-        dsp->connect_port(plugin, kHmLv2Latency, &latency);
-        dsp->connect_port(plugin, kHmLv2ControlIn, atomIn);
-        dsp->connect_port(plugin, kHmLv2NotifyOut, atomOut);
-        dsp->activate(plugin);
-        parentFeature.data = reinterpret_cast<void*>(parent);
-        LV2UI_Widget widget = nullptr;
-        view = ui->instantiate(ui, kHeadphoneMonitorUri.text, KIV_HEADPHONE_LV2, &Lv2Pair::uiWrite,
-                               this, &widget, uiFeatures);
-        idle = static_cast<const LV2UI_Idle_Interface*>(ui->extension_data(LV2_UI__idleInterface));
-    }
-    ~Lv2Pair() {
-        if (view) ui->cleanup(view);
-        if (plugin) {
-            dsp->deactivate(plugin);
-            dsp->cleanup(plugin);
-        }
-        if (uiLibrary) dlclose(uiLibrary);
-        if (dspLibrary) dlclose(dspLibrary);
-    }
-    bool ok() const { return plugin && view && idle; }
-
-    // Blocks, the worker and the UI's idle, a few rounds, as a host would run them.
-    void cycle() {
-        for (int round = 0; round < 4; ++round) {
-            block();
-            auto pending = std::move(requests);
-            requests.clear();
-            for (auto& r : pending)
-                worker->work(
-                    plugin,
-                    [](LV2_Worker_Respond_Handle h, uint32_t size, const void* data) {
-                        auto* bytes = static_cast<const char*>(data);
-                        static_cast<Lv2Pair*>(h)->answers.emplace_back(bytes, bytes + size);
-                        return LV2_WORKER_SUCCESS;
-                    },
-                    this, static_cast<uint32_t>(r.size()), r.data());
-            idle->idle(view);
-        }
-    }
-
-    float controls[kHeadphoneMonitorParameters] = {};
-    HeadphoneView lastView{}; // the last one the plug-in sent
-    int viewsSent = 0;
-
-private:
-    void block() {
-        auto* in = reinterpret_cast<LV2_Atom_Sequence*>(atomIn);
-        in->atom.type = urid(LV2_ATOM__Sequence);
-        in->atom.size = sizeof(LV2_Atom_Sequence_Body);
-        in->body.unit = in->body.pad = 0;
-        for (const std::vector<char>& atom : toPlugin) {
-            auto* ev = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<char*>(&in->body) +
-                                                         in->atom.size);
-            ev->time.frames = 0;
-            std::memcpy(&ev->body, atom.data(), atom.size());
-            in->atom.size += sizeof(LV2_Atom_Event) - sizeof(LV2_Atom) +
-                             lv2_atom_pad_size(static_cast<uint32_t>(atom.size()));
-        }
-        toPlugin.clear();
-        auto* out = reinterpret_cast<LV2_Atom_Sequence*>(atomOut);
-        out->atom.type = 0;
-        out->atom.size = sizeof atomOut - sizeof(LV2_Atom);
-        dsp->run(plugin, kBlock);
-        for (auto& a : answers) worker->work_response(plugin, uint32_t(a.size()), a.data());
-        answers.clear();
-        LV2_ATOM_SEQUENCE_FOREACH(out, ev) {
-            takeView(&ev->body);
-            ui->port_event(view, kHmLv2NotifyOut, sizeof(LV2_Atom) + ev->body.size,
-                           urid(LV2_ATOM__eventTransfer), &ev->body);
-        }
-    }
-    void takeView(const LV2_Atom* atom) {
-        if (atom->type != urid(LV2_ATOM__Object)) return;
-        const LV2_Atom* property = nullptr;
-        const LV2_Atom* value = nullptr;
-        lv2_atom_object_get(reinterpret_cast<const LV2_Atom_Object*>(atom),
-                            urid(LV2_PATCH__property), &property, urid(LV2_PATCH__value), &value,
-                            0);
-        if (!property ||
-            reinterpret_cast<const LV2_Atom_URID*>(property)->body != urid(kHmLv2ViewUri))
-            return;
-        ASSERT_EQ(value->type, urid(LV2_ATOM__Chunk));
-        ASSERT_EQ(value->size, sizeof lastView);
-        std::memcpy(&lastView, LV2_ATOM_BODY_CONST(value), sizeof lastView);
-        ++viewsSent;
-    }
-    static void uiWrite(LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format,
-                        const void* buffer) {
-        auto* self = static_cast<Lv2Pair*>(c);
-        if (format == urid(LV2_ATOM__eventTransfer) && port == kHmLv2ControlIn) {
-            auto* bytes = static_cast<const char*>(buffer);
-            self->toPlugin.emplace_back(bytes, bytes + size);
-        } else if (format == 0 && size == sizeof(float) && port >= kHmLv2FirstControl &&
-                   port < kHmLv2FirstControl + kHeadphoneMonitorParameters) {
-            std::memcpy(&self->controls[port - kHmLv2FirstControl], buffer, sizeof(float));
-        }
-    }
-
-    void* dspLibrary = nullptr;
-    void* uiLibrary = nullptr;
-    const LV2_Descriptor* dsp = nullptr;
-    const LV2UI_Descriptor* ui = nullptr;
-    LV2_Handle plugin = nullptr;
-    LV2UI_Handle view = nullptr;
-    const LV2_Worker_Interface* worker = nullptr;
-    const LV2UI_Idle_Interface* idle = nullptr;
-    LV2_URID_Map map{nullptr, &mapUri};
-    LV2_Worker_Schedule schedule{};
-    LV2_Feature mapFeature{LV2_URID__map, &map};
-    LV2_Feature scheduleFeature{LV2_WORKER__schedule, &schedule};
-    LV2_Feature parentFeature{LV2_UI__parent, nullptr};
-    const LV2_Feature* dspFeatures[3] = {&mapFeature, &scheduleFeature, nullptr};
-    const LV2_Feature* uiFeatures[3] = {&mapFeature, &parentFeature, nullptr};
-    float silence[kBlock] = {};
-    float ears[2][kBlock] = {};
-    float latency = 0.0f;
-    alignas(8) char atomIn[8192] = {};
-    alignas(8) char atomOut[8192] = {};
-    std::vector<std::vector<char>> requests, answers, toPlugin;
-};
 
 // Views equal in all that is shown (the generations count differently).
 bool sameShown(HeadphoneView a, HeadphoneView b) {
@@ -281,8 +125,27 @@ protected:
         }
         XSync(x, False);
         ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent)), 1);
-        lv2 = std::make_unique<Lv2Pair>(lv2Parent);
+        lv2 = std::make_unique<Lv2UiPair>(KIV_HEADPHONE_LV2, "HeadphoneMonitor",
+                                          kHeadphoneMonitorUri.text, kRate, monitorPorts(),
+                                          lv2Parent);
         ASSERT_TRUE(lv2->ok());
+        // The views the plug-in sends on its notify port.
+        lv2->onNotify = [this](const LV2_Atom& atom) {
+            const LV2_Atom* property = nullptr;
+            const LV2_Atom* value = nullptr;
+            if (atom.type != lv2TestUrid(LV2_ATOM__Object)) return;
+            lv2_atom_object_get(reinterpret_cast<const LV2_Atom_Object*>(&atom),
+                                lv2TestUrid(LV2_PATCH__property), &property,
+                                lv2TestUrid(LV2_PATCH__value), &value, 0);
+            if (!property || !value ||
+                reinterpret_cast<const LV2_Atom_URID*>(property)->body !=
+                    lv2TestUrid(kHmLv2ViewUri))
+                return;
+            ASSERT_EQ(value->type, lv2TestUrid(LV2_ATOM__Chunk));
+            ASSERT_EQ(value->size, sizeof sentView);
+            std::memcpy(&sentView, LV2_ATOM_BODY_CONST(value), sizeof sentView);
+            ++viewsSent;
+        };
         settle();
     }
     void TearDown() override {
@@ -349,27 +212,6 @@ protected:
         XFlush(x);
         settle();
     }
-    void drag(Window w, int fromX, int fromY, int toX, int toY) {
-        int sx = 0, sy = 0, ex = 0, ey = 0;
-        Window child = 0;
-        XTranslateCoordinates(x, w, DefaultRootWindow(x), fromX, fromY, &sx, &sy, &child);
-        XTranslateCoordinates(x, w, DefaultRootWindow(x), toX, toY, &ex, &ey, &child);
-        XTestFakeMotionEvent(x, DefaultScreen(x), sx, sy, 0);
-        XTestFakeButtonEvent(x, 1, True, 0);
-        XFlush(x);
-        plugin->dispatch(effEditIdle);
-        lv2->cycle();
-        for (int step = 1; step <= 8; ++step) {
-            XTestFakeMotionEvent(x, DefaultScreen(x), sx + (ex - sx) * step / 8,
-                                 sy + (ey - sy) * step / 8, 0);
-            XFlush(x);
-            plugin->dispatch(effEditIdle);
-            lv2->cycle();
-        }
-        XTestFakeButtonEvent(x, 1, False, 0);
-        XFlush(x);
-        settle();
-    }
     HeadphoneView vstView() {
         HeadphoneView v;
         EXPECT_EQ(plugin->dispatch(effVendorSpecific, kKivHeadphoneView, 0, &v), 1);
@@ -414,7 +256,9 @@ protected:
     int width = 0, height = 0;
     std::unique_ptr<PluginLibrary> library;
     std::unique_ptr<PluginInstance> plugin;
-    std::unique_ptr<Lv2Pair> lv2;
+    std::unique_ptr<Lv2UiPair> lv2;
+    HeadphoneView sentView{}; // the last view the LV2 plug-in sent
+    int viewsSent = 0;
 };
 
 TEST_P(HeadphoneEditor, BothFacesFollowTheEditAndShowIt) {
@@ -461,27 +305,24 @@ TEST_P(HeadphoneEditor, BothFacesFollowTheEditAndShowIt) {
     case Edit::BypassAndLevel:
         click(parent, 555, 238); // the switch's second position
         click(lv2Parent, 555, 238);
-        // From the knob's lower left downwards: the lowest value whether the knob follows
-        // the pointer's angle or its vertical travel.
-        drag(parent, 400, 262, 398, 320);
-        drag(lv2Parent, 400, 262, 398, 320);
+        for (Window w : {parent, lv2Parent})
+            for (int notch = 0; notch < 4; ++notch) click(w, 420, 238, 5); // the wheel, down
         break;
     }
     settle();
 
     const HeadphoneView v = vstView();
-    EXPECT_TRUE(sameShown(v, lv2->lastView))
-        << "the LV2 plug-in's view: " << lv2->lastView.layoutName << ", " << lv2->lastView.setName
-        << ", " << lv2->lastView.message;
+    EXPECT_TRUE(sameShown(v, sentView)) << "the LV2 plug-in's view: " << sentView.layoutName << ", "
+                                        << sentView.setName << ", " << sentView.message;
     // At open, and after an edit of what is shown.
-    EXPECT_GE(lv2->viewsSent, GetParam().edit == Edit::BypassAndLevel ? 1 : 2);
+    EXPECT_GE(viewsSent, GetParam().edit == Edit::BypassAndLevel ? 1 : 2);
     const std::vector<float> heardAfter = response();
     switch (GetParam().edit) {
     case Edit::NextListedLayout: {
         EXPECT_EQ(v.layoutChoice, 1);
         EXPECT_STREQ(v.layoutName, monitorLayouts()[1].name.c_str());
         EXPECT_FLOAT_EQ(plugin->getParameter(kHmLayout), hmNormalisedOfLayoutChoice(1));
-        EXPECT_EQ(lv2->controls[kHmLayout], 1.0f);
+        EXPECT_EQ(lv2->control(kHmLayout), 1.0f);
         EXPECT_NE(heardAfter, heardBefore);
         break;
     }
@@ -492,7 +333,7 @@ TEST_P(HeadphoneEditor, BothFacesFollowTheEditAndShowIt) {
         ASSERT_EQ(v.count, 4);
         EXPECT_FLOAT_EQ(v.rows[2].azimuthDegrees, 100.0f);
         EXPECT_FLOAT_EQ(v.rows[3].elevationDegrees, -20.0f);
-        EXPECT_EQ(lv2->controls[kHmLayout], float(monitorLayoutCount()));
+        EXPECT_EQ(lv2->control(kHmLayout), float(monitorLayoutCount()));
         EXPECT_NE(heardAfter, heardBefore);
         break;
     case Edit::PreviousSet:
@@ -510,10 +351,10 @@ TEST_P(HeadphoneEditor, BothFacesFollowTheEditAndShowIt) {
         break;
     case Edit::BypassAndLevel: {
         EXPECT_EQ(plugin->getParameter(kHmBypass), 1.0f);
-        EXPECT_EQ(lv2->controls[kHmBypass], 1.0f);
+        EXPECT_EQ(lv2->control(kHmBypass), 1.0f);
         const float level = hmPhysical(kHmLevel, plugin->getParameter(kHmLevel));
         EXPECT_LT(level, -1.0f); // the knob went down
-        EXPECT_NEAR(lv2->controls[kHmLevel], level, 0.5f);
+        EXPECT_NEAR(lv2->control(kHmLevel), level, 0.5f);
         // Feeds 1 and 2 straight through: each ear has the one impulse, unscaled.
         for (int ear = 0; ear < 2; ++ear) {
             double sum = 0, peak = 0;
