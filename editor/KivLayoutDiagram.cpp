@@ -37,6 +37,12 @@ void KivLayoutDiagram::setView(const LayoutView& next) {
     setDirty();
 }
 
+void KivLayoutDiagram::setHead(bool drawn) {
+    if (drawn == head) return;
+    head = drawn;
+    setDirty();
+}
+
 double KivLayoutDiagram::rimRadius() const {
     return std::min(size.width(), size.height()) / 2.0 - kMarkerRadius - 14.0;
 }
@@ -57,6 +63,45 @@ void KivLayoutDiagram::subwooferCentre(double& x, double& y) const {
     y = size.bottom - kMarkerRadius - 4;
 }
 
+void KivLayoutDiagram::drawListener(CDrawContext* context, double cx, double cy) const {
+    cairo_t* cr = context->getCairo();
+    cairo_save(cr);
+    cairo_new_path(cr);
+    if (!head) {
+        cairo_arc(cr, cx, cy, 5, 0, 2 * kPi);
+        cairo_move_to(cr, cx - 3, cy - 4);
+        cairo_line_to(cr, cx, cy - 9);
+        cairo_line_to(cr, cx + 3, cy - 4);
+        cairo_set_source_rgba(cr, 0.86, 0.89, 0.93, 0.8);
+        cairo_fill(cr);
+        cairo_restore(cr);
+        return;
+    }
+    // Seen from above: the ears at the sides, the nose pointing to the front (up).
+    const double r = kHeadRadius;
+    for (double side : {-1.0, 1.0}) {
+        cairo_save(cr);
+        cairo_translate(cr, cx + side * r, cy);
+        cairo_scale(cr, 0.45, 1.0);
+        cairo_arc(cr, 0, 0, 6, 0, 2 * kPi);
+        cairo_restore(cr);
+    }
+    cairo_move_to(cr, cx - 5, cy - r + 2);
+    cairo_line_to(cr, cx, cy - r - 7);
+    cairo_line_to(cr, cx + 5, cy - r + 2);
+    cairo_close_path(cr);
+    cairo_set_source_rgba(cr, kMuted[0], kMuted[1], kMuted[2], 0.9);
+    cairo_fill(cr);
+    cairo_new_path(cr);
+    cairo_arc(cr, cx, cy, r, 0, 2 * kPi);
+    cairo_set_source_rgb(cr, 0.80, 0.84, 0.89);
+    cairo_fill_preserve(cr);
+    cairo_set_line_width(cr, 1.5);
+    cairo_set_source_rgb(cr, kMuted[0], kMuted[1], kMuted[2]);
+    cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
 void KivLayoutDiagram::draw(CDrawContext* context) {
     setDirty(false);
     cairo_t* cr = context->getCairo();
@@ -72,14 +117,8 @@ void KivLayoutDiagram::draw(CDrawContext* context) {
         cairo_set_source_rgba(cr, kMuted[0], kMuted[1], kMuted[2], height == 0.0 ? 0.45 : 0.22);
         cairo_stroke(cr);
     }
-    cairo_new_path(cr);
-    cairo_arc(cr, cx, cy, 5, 0, 2 * kPi);
-    cairo_move_to(cr, cx - 3, cy - 4);
-    cairo_line_to(cr, cx, cy - 9);
-    cairo_line_to(cr, cx + 3, cy - 4);
-    cairo_set_source_rgba(cr, 0.86, 0.89, 0.93, 0.8);
-    cairo_fill(cr);
     cairo_restore(cr);
+    drawListener(context, cx, cy);
 
     char text[48];
     auto marker = [&](double x, double y, bool hollow, bool square, int number) {

@@ -159,11 +159,16 @@ constexpr int kKivLayoutMessageBytes = 256;
 // LayoutView record, product/LayoutView.h) into the sizeof(LayoutView) bytes ptr points at.
 // Answers 1 when copied.
 constexpr VstInt32 kKivLayoutView = 0x4B697676; // 'Kivv'
-// Index kKivTakeLayoutView hands LayoutDecoder's LV2 UI model the LayoutView its plug-in sent
-// (ptr, value bytes); the model shows it when value is sizeof(LayoutView). Answers 1 then.
+// Index kKivTakeLayoutView hands an LV2 UI model the view record its plug-in sent (ptr, value
+// bytes): LayoutDecoder's a LayoutView, HeadphoneMonitor's a HeadphoneView. The model shows it
+// when value is the size of its record. Answers 1 then.
 constexpr VstInt32 kKivTakeLayoutView = 0x4B697674; // 'Kivt'
 // Index kKivLoadHrtf asks HeadphoneMonitor to load the set of head-related responses that ptr
 // names (a null-terminated path to a SOFA file, or the name of a user set); answers 1 when
 // the set is in force, 0 when it could not be used (the set in use stays, and
 // kKivLayoutMessage tells why).
 constexpr VstInt32 kKivLoadHrtf = 0x4B697668; // 'Kivh'
+// Index kKivHeadphoneView copies what HeadphoneMonitor's editor shows (a HeadphoneView record,
+// product/HeadphoneView.h) into the sizeof(HeadphoneView) bytes ptr points at. Answers 1 when
+// copied.
+constexpr VstInt32 kKivHeadphoneView = 0x4B697670; // 'Kivp'

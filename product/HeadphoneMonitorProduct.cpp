@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
@@ -156,6 +157,19 @@ std::vector<float> hmDefaultValues() {
     for (int i = 0; i < kHeadphoneMonitorParameters; ++i)
         values[i] = hmNormalised(i, kHeadphoneMonitorProduct.parameters[i].defaultPhysical);
     return values;
+}
+
+std::string hmDisplayText(int parameter, float normalised, const std::string& stateLayoutName) {
+    if (parameter == kHmLayout) {
+        const int choice = hmLayoutChoiceOf(normalised);
+        if (choice < monitorLayoutCount()) return monitorLayouts()[choice].name;
+        return stateLayoutName.empty() ? "Layout in state" : stateLayoutName;
+    }
+    if (parameter == kHmBypass) return normalised >= 0.5f ? "On" : "Off";
+    char number[32];
+    std::snprintf(number, sizeof number, "%.1f",
+                  static_cast<double>(hmPhysical(parameter, normalised)));
+    return number;
 }
 
 MonitorLayout hmResolveLayout(int choice, const std::string& fileName,

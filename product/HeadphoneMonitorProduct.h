@@ -91,6 +91,9 @@ int hmLayoutChoiceOfShape(int decoder);
 float hmPhysical(int parameter, float normalised);
 float hmNormalised(int parameter, float physical); // clamped to 0 to 1
 std::vector<float> hmDefaultValues();
+// What a host shows for a value: the layout's name (stateLayoutName, or "Layout in state"
+// without one, for the layout in state), "On"/"Off", the level in dB to a tenth.
+std::string hmDisplayText(int parameter, float normalised, const std::string& stateLayoutName);
 
 // The layout of a choice, or with hmStateLayoutChoice() that of the file content (the first
 // layout while there is none). Off the audio thread; throws RigError naming the file.

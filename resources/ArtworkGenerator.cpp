@@ -7,6 +7,7 @@
 //   bmp00135.png  7-position switch strip, 7 frames of 96 x 24
 //   bmp00136.png  LayoutDecoder window background
 //   bmp00137.png  2-position switch strip, 2 frames of 48 x 24
+//   bmp00138.png  HeadphoneMonitor window background
 // usage: kiv_artwork OUTPUT_DIRECTORY
 #include <cairo.h>
 
@@ -253,6 +254,66 @@ bool layoutBackground(const std::string& dir) {
     return ok;
 }
 
+// HeadphoneMonitor's window: the diagram's disc on the left, the layout and set choosers with
+// their labels, the level and bypass cells and the message line. The areas are those of
+// editor/HeadphoneMonitorEditor.cpp.
+bool headphoneBackground(const std::string& dir) {
+    const int width = 640, height = 420;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(s);
+    cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, height);
+    cairo_pattern_add_color_stop_rgb(bg, 0, 0.20, 0.23, 0.28);
+    cairo_pattern_add_color_stop_rgb(bg, 1, 0.10, 0.11, 0.14);
+    cairo_set_source(cr, bg);
+    cairo_paint(cr);
+    cairo_pattern_destroy(bg);
+    cairo_set_line_width(cr, 1);
+    for (int y = 0; y < height; y += 3) {
+        cairo_move_to(cr, 0, y + 0.5);
+        cairo_line_to(cr, width, y + 0.5);
+        cairo_set_source_rgba(cr, 1, 1, 1, (y % 2) ? 0.012 : 0.02);
+        cairo_stroke(cr);
+    }
+    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.12);
+    cairo_stroke(cr);
+
+    text(cr, "HeadphoneMonitor", 14, 26, 16, kText, Align::Left, true);
+    text(cr, "KIVTONE", 626, 26, 10, kAccent, Align::Right, true);
+
+    // The diagram's disc, centred where the diagram centres its rings.
+    cairo_arc(cr, 180, 218, 156, 0, 2 * kPi);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
+    cairo_fill(cr);
+    text(cr, "front", 180, 72, 9, kMuted, Align::Centre);
+
+    text(cr, "Layout", 360, 54, 11, kText, Align::Left, true);
+    text(cr, "listed and your own", 626, 54, 9, kMuted, Align::Right);
+    text(cr, "HRTF set", 360, 112, 11, kText, Align::Left, true);
+    text(cr, "default and your own SOFA files", 626, 112, 9, kMuted, Align::Right);
+
+    const char* labels[2] = {"Level", "Bypass"};
+    for (int cell = 0; cell < 2; ++cell) {
+        const double left = 380 + 120 * cell, top = 190;
+        text(cr, labels[cell], left + 40, top + 11, 10, kText, Align::Centre, true);
+        if (cell == 0) {
+            knobWell(cr, left + 8, top + 16);
+        } else {
+            roundedRect(cr, left + 13, top + 33, 54, 30, 4);
+            cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
+            cairo_fill(cr);
+        }
+        displayPanel(cr, left + 2, top + 82, left + 78, top + 98);
+    }
+    text(cr, "Bypass: feeds 1 and 2 straight through", 493, 312, 9, kMuted, Align::Centre);
+
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    const bool ok = save(s, dir, 138);
+    cairo_surface_destroy(s);
+    return ok;
+}
+
 // Frame k of 281: value k / 280, pointer from 225 degrees (lower left) clockwise over the
 // top to -45 degrees (lower right), with an arc that fills as the value rises.
 void knobFrame(cairo_t* cr, double top, double value) {
@@ -358,7 +419,8 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const bool ok = background(dir, 130, false) && background(dir, 131, true) && knobStrip(dir) &&
                     switchStrip(dir, 134, 3, 48) && switchStrip(dir, 135, 7, 96) &&
-                    layoutBackground(dir) && switchStrip(dir, 137, 2, 48);
+                    layoutBackground(dir) && switchStrip(dir, 137, 2, 48) &&
+                    headphoneBackground(dir);
     cairo_debug_reset_static_data();
     return ok ? 0 : 1;
 }

@@ -42,7 +42,9 @@ public:
             urids.property = map->map(map->handle, LV2_PATCH__property);
             urids.value = map->map(map->handle, LV2_PATCH__value);
             urids.view = map->map(map->handle, ports->viewProperty);
-            urids.file = map->map(map->handle, ports->fileProperty);
+            for (int f = 0; f < UiPorts::kMaxFiles; ++f)
+                if (ports->files[f].uri)
+                    urids.files[f] = map->map(map->handle, ports->files[f].uri);
             lv2_atom_forge_init(&forge, map);
         }
         effect = face.createEffect(&hostCallback);
@@ -151,7 +153,10 @@ private:
             }
             return 0;
         case audioMasterVendorSpecific:
-            return index == kKivLoadLayout && ptr ? sendPath(static_cast<const char*>(ptr)) : 0;
+            for (int f = 0; ports && ptr && f < UiPorts::kMaxFiles; ++f)
+                if (ports->files[f].uri && ports->files[f].request == index)
+                    return sendPath(urids.files[f], static_cast<const char*>(ptr));
+            return 0;
         case audioMasterBeginEdit:
         case audioMasterEndEdit:
             if (parameter && touch && touch->touch)
@@ -190,14 +195,14 @@ private:
         sendForged();
     }
 
-    VstIntPtr sendPath(const char* path) {
+    VstIntPtr sendPath(LV2_URID property, const char* path) {
         const std::size_t bytes = std::strlen(path);
         if (!mapped || !write || bytes == 0 || bytes + 256 > sizeof message) return 0;
         lv2_atom_forge_set_buffer(&forge, message, sizeof message);
         LV2_Atom_Forge_Frame frame;
         lv2_atom_forge_object(&forge, &frame, 0, urids.patchSet);
         lv2_atom_forge_key(&forge, urids.property);
-        lv2_atom_forge_urid(&forge, urids.file);
+        lv2_atom_forge_urid(&forge, property);
         lv2_atom_forge_key(&forge, urids.value);
         lv2_atom_forge_path(&forge, path, static_cast<uint32_t>(bytes));
         lv2_atom_forge_pop(&forge, &frame);
@@ -226,7 +231,8 @@ private:
 
     struct Urids {
         LV2_URID eventTransfer, object, urid, path, chunk, patchGet, patchSet, property, value,
-            view, file;
+            view;
+        LV2_URID files[UiPorts::kMaxFiles];
     };
 
     const ProductDescription* product;

@@ -11,10 +11,11 @@
 // that calls instantiateUi with its UiFace, and the functions below.
 //
 // A product with ports of its own (UiPorts) also talks patch messages with its plug-in when
-// the host maps URIDs: at open the UI asks for the view of the plug-in's layout (patch:Get);
-// each patch:Set of the view property on the notify port reaches the model as the
-// vendor-specific request kKivTakeLayoutView; the model's kKivLoadLayout request (a path)
-// becomes a patch:Set of the file property, an atom:Path, on the control port.
+// the host maps URIDs: at open the UI asks for the plug-in's view (patch:Get); each
+// patch:Set of the view property on the notify port reaches the model as the vendor-specific
+// request kKivTakeLayoutView; a vendor-specific request of the model that names a file
+// property (kKivLoadLayout, kKivLoadHrtf: a path) becomes a patch:Set of that property, an
+// atom:Path, on the control port.
 #pragma once
 
 #include <lv2/ui/ui.h>
@@ -28,8 +29,16 @@ struct ProductDescription;
 
 namespace kiv::lv2ui {
 
+// A file the plug-in takes as a patch:Parameter, and the model's request that sends one.
+struct FileProperty {
+    VstInt32 request; // kKivLoadLayout, kKivLoadHrtf
+    const char* uri;  // null: no more
+};
+
 // Where a product with a parameter table of its own has its ports.
 struct UiPorts {
+    static constexpr int kMaxFiles = 2;
+
     const char* pluginUri;
     const char* title; // of a top-level window of our own
     std::uint32_t firstControlPort;
@@ -39,7 +48,7 @@ struct UiPorts {
     std::uint32_t controlIn; // atom input taking patch messages
     std::uint32_t notifyOut; // atom output answering them
     const char* viewProperty;
-    const char* fileProperty;
+    FileProperty files[kMaxFiles];
 };
 
 struct UiFace {

@@ -10,6 +10,11 @@
 // answers with the path run shows to patch:Get. instantiate and restore on the host's other
 // threads, with no block running: they build the plan in place, so that it plays from the
 // first block.
+//
+// The UI learns what is in force from a patch:Set of the view property on the notify port,
+// sent after every change (and every refusal, with its line) and in answer to patch:Get: an
+// atom:Chunk holding the HeadphoneView record, made where the plan is made (worker,
+// instantiate, restore), so that run only copies it, whole or not at all.
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
@@ -32,6 +37,8 @@
 #include "host/lv2/WorkerPluginEntry.h"
 #include "hrtf/HrtfSet.h"
 #include "product/HeadphoneMonitorLv2Ports.h"
+#include "product/HeadphoneView.h"
+#include "product/LayoutView.h"
 #include "rig/LayoutFile.h"
 
 namespace {
@@ -46,13 +53,15 @@ struct WorkRequest {
 constexpr std::uint32_t kLayout = 1, kLoadLayout = 2, kLoadSet = 3;
 
 struct WorkAnswer {
-    std::uint32_t kind; // kLoadLayout or kLoadSet: the path below is now the one shown
+    std::uint32_t kind;    // kLoadLayout or kLoadSet: the path below is now the one shown
+    std::uint32_t refused; // nothing changed; view.message says why
     std::uint32_t pathBytes;
     char path[kHmMaxPathBytes];
+    HeadphoneView view; // what is in force now (refused: only its message counts)
 };
 
 struct Uris {
-    LV2_URID layoutFile, hrtfFile, stateText, stateName, stateHrtf;
+    LV2_URID layoutFile, hrtfFile, stateText, stateName, stateHrtf, view;
 };
 
 std::string baseName(const std::string& path) {
@@ -79,13 +88,14 @@ public:
         set_ = hmOpenSet("", rate, false, unused); // no default set: no instance
         layoutValue_ = hmDefaultValues()[kHmLayout];
         install(hmResolveLayout(hmLayoutChoiceOf(layoutValue_), "", ""));
+        showView(""); // sent with the first block
     }
 
     void mapUris(LV2_URID_Map* map) {
         patch_.map(map);
         auto m = [this](const char* uri) { return patch_.uridOf(uri); };
-        uris_ = {m(kHmLv2LayoutFileUri), m(kHmLv2HrtfFileUri), m(kHmLv2StateTextUri),
-                 m(kHmLv2StateNameUri), m(kHmLv2StateHrtfUri)};
+        uris_ = {m(kHmLv2LayoutFileUri), m(kHmLv2HrtfFileUri),  m(kHmLv2StateTextUri),
+                 m(kHmLv2StateNameUri),  m(kHmLv2StateHrtfUri), m(kHmLv2ViewUri)};
     }
 
     void connect(std::uint32_t port, void* data) {
@@ -120,6 +130,7 @@ public:
                 layoutText_.clear();
                 try {
                     install(hmResolveLayout(hmLayoutChoiceOf(n), "", ""));
+                    showView("");
                 } catch (const std::exception&) {
                 }
             }
@@ -167,9 +178,7 @@ public:
                 layoutName_.clear();
                 layoutText_.clear();
                 layoutValue_ = request.layout;
-                return LV2_WORKER_SUCCESS;
-            }
-            if (request.kind == kLoadLayout) {
+            } else if (request.kind == kLoadLayout) {
                 const std::string text = readLayoutFileText(path);
                 const std::string name = baseName(path);
                 install(hmResolveLayout(hmStateLayoutChoice(), name, text));
@@ -185,13 +194,15 @@ public:
                     set_ = set;
                     throw;
                 }
-                hrtfPath_ = path;
+                hrtfPath_ = path == HrtfSet::defaultPath() ? std::string() : path;
             } else {
                 return LV2_WORKER_ERR_UNKNOWN;
             }
+            answer.view = viewLocked("");
         } catch (const std::exception& e) {
             lv2_log_error(&logger_, "HeadphoneMonitor: %s\n", e.what());
-            return LV2_WORKER_SUCCESS; // refused: what plays stays
+            answer.refused = 1; // what plays stays; the UI is told why
+            setViewText(answer.view.message, HeadphoneView::kMessageBytes, e.what());
         }
         answer.kind = request.kind;
         answer.pathBytes = static_cast<std::uint32_t>(path.size());
@@ -203,6 +214,14 @@ public:
     LV2_Worker_Status workResponse(std::uint32_t size, const void* data) {
         if (size != sizeof(WorkAnswer)) return LV2_WORKER_ERR_UNKNOWN;
         const WorkAnswer* answer = static_cast<const WorkAnswer*>(data);
+        if (answer->refused) {
+            std::memcpy(view_.message, answer->view.message, sizeof view_.message);
+        } else {
+            view_ = answer->view;
+        }
+        view_.generation = ++viewGeneration_;
+        viewPending_ = true;
+        if (answer->refused || answer->kind == kLayout) return LV2_WORKER_SUCCESS;
         Shown& shown = answer->kind == kLoadSet ? shownSet_ : shownLayout_;
         shown.bytes = std::min(answer->pathBytes, kHmMaxPathBytes);
         std::memcpy(shown.path, answer->path, shown.bytes);
@@ -300,6 +319,7 @@ public:
             layoutValue_ = layoutValue;
             hrtfPath_ = newPath;
             engine_.prepare(engine_.sampleRate(), maxBlock_); // in force at once
+            showView(message);
         } catch (const std::exception& e) {
             lv2_log_error(&logger_, "HeadphoneMonitor: %s\n", e.what());
             return LV2_STATE_ERR_UNKNOWN; // what plays stays
@@ -329,6 +349,23 @@ private:
             std::free(path);
     }
 
+    // With state_ held (or before the instance is shared): the view of what is in force.
+    HeadphoneView viewLocked(const std::string& message) const {
+        const int choice = hmLayoutChoiceOf(layoutValue_);
+        return makeHeadphoneView(layout_, choice,
+                                 choice >= monitorLayoutCount() ? layoutName_ : std::string(),
+                                 set_.get(), hrtfPath_.empty(), engine_.sampleRate(), message);
+    }
+
+    // No block runs (instantiate, activate, restore): the view is the audio thread's to send
+    // at its next block.
+    void showView(const std::string& message) {
+        const std::uint32_t generation = ++viewGeneration_;
+        view_ = viewLocked(message);
+        view_.generation = generation;
+        viewPending_ = true;
+    }
+
     // With state_ held (or before the instance is shared).
     MonitorLayout currentLayout() const {
         return hmResolveLayout(hmLayoutChoiceOf(layoutValue_), layoutName_, layoutText_);
@@ -339,6 +376,7 @@ private:
     void install(const MonitorLayout& layout) {
         if (!set_ || !engine_.setPlan(hmPlan(*set_, layout)))
             throw std::runtime_error("the plan does not fit the monitor");
+        layout_ = layout;
     }
 
     // Audio thread.
@@ -371,6 +409,7 @@ private:
             if (m.get) {
                 layoutPending_ = layoutPending_ || !key || key == uris_.layoutFile;
                 setPending_ = setPending_ || !key || key == uris_.hrtfFile;
+                viewPending_ = viewPending_ || !key || key == uris_.view;
                 return;
             }
             std::uint32_t bytes = 0;
@@ -389,6 +428,8 @@ private:
             layoutPending_ = false;
         if (setPending_ && patch_.setPath(uris_.hrtfFile, shownSet_.path, shownSet_.bytes))
             setPending_ = false;
+        if (viewPending_ && patch_.set(uris_.view, patch_.atomChunk, &view_, sizeof view_))
+            viewPending_ = false;
         patch_.end();
     }
 
@@ -411,10 +452,14 @@ private:
     WorkRequest request_{};
     Shown shownLayout_, shownSet_;
     bool layoutPending_ = false, setPending_ = false; // patch:Gets not answered yet
+    HeadphoneView view_{};
+    std::uint32_t viewGeneration_ = 0; // also counted where no block runs
+    bool viewPending_ = false;         // the UI has not been sent view_ yet
 
     LV2_Log_Logger logger_{};
     std::mutex state_; // the layout and set in use: worker, save, restore (never run)
     std::shared_ptr<const HrtfSet> set_;
+    MonitorLayout layout_; // the layout whose plan is in force
     float layoutValue_ = 0.0f;
     std::string layoutName_, layoutText_, hrtfPath_;
 };

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // HeadphoneMonitor as a VST 2.4 effect: 32 speaker feeds in, left and right ear out, the three
 // parameters of its product description, and its state (parameters, the layout's content,
-// the set's path) in a versioned chunk. A layout file or a SOFA set is loaded with the
-// vendor-specific requests kKivLoadLayout and kKivLoadHrtf.
+// the set's path) in a versioned chunk, and its editor window, which reads the view of the
+// layout and set in force that the effect publishes (HeadphoneViewSource). A layout file or a
+// SOFA set is loaded with the vendor-specific requests kKivLoadLayout and kKivLoadHrtf.
 //
 // Threads: processReplacing on the audio thread only runs the engine. setParameter on any
 // thread: level and bypass go to the engine at once (it takes them without a lock); a layout
@@ -17,18 +18,22 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
 #include <string>
 #include <vector>
 
+#include "editor/HeadphoneMonitorEditor.h"
 #include "engine/HeadphoneMonitorEngine.h"
 #include "host/AudioEffectX.h"
 #include "host/HostText.h"
 #include "host/ProductTextEffect.h"
 #include "hrtf/HrtfSet.h"
 #include "product/HeadphoneMonitorProduct.h"
+#include "product/HeadphoneView.h"
+#include "product/HeadphoneViewSource.h"
 #include "product/NormalisedValue.h"
 #include "rig/LayoutFile.h"
 #include "rig/RigError.h"
@@ -48,7 +53,8 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class HeadphoneMonitorEffect : public ProductTextEffect<HeadphoneMonitorProduct> {
+class HeadphoneMonitorEffect : public ProductTextEffect<HeadphoneMonitorProduct>,
+                               public HeadphoneViewSource {
 public:
     explicit HeadphoneMonitorEffect(audioMasterCallback audioMaster)
         : ProductTextEffect(audioMaster, 1, kParams, product) {
@@ -71,6 +77,7 @@ public:
             }
             prepareLocked();
         }
+        gui_ = new HeadphoneMonitorEditor(this, this); // registers itself with setEditor
         if (pthread_create(&worker_, nullptr, &HeadphoneMonitorEffect::workerMain, this) != 0)
             workerStarted_ = false; // the dispatcher and resume then serve every request
     }
@@ -136,6 +143,8 @@ public:
         float normalised = 0.0f;
         if (!validIndex(index, kParams) || !normalisedValue(value, normalised)) return;
         values_[index].store(normalised);
+        // The base destructor deletes the editor last, so it is there while this lives.
+        if (gui_ && editor == gui_) gui_->setParameter(index, normalised);
         if (index == kHmLayout)
             wanted_.fetch_add(1); // the worker polls it: no wake-up call from the audio thread
         else
@@ -155,22 +164,12 @@ public:
     void getParameterDisplay(VstInt32 index, char* text) override {
         if (!validIndex(index, kParams) || !text) return;
         const float n = values_[index].load();
-        std::string shown;
-        if (index == kHmLayout) {
-            const int choice = hmLayoutChoiceOf(n);
-            if (choice < monitorLayoutCount()) {
-                shown = monitorLayouts()[choice].name;
-            } else {
-                std::lock_guard<std::mutex> lock(control_);
-                shown = layoutName_.empty() ? "Layout in state" : layoutName_;
-            }
-        } else if (index == kHmBypass) {
-            shown = n >= 0.5f ? "On" : "Off";
-        } else {
-            char number[32];
-            std::snprintf(number, sizeof number, "%.1f", static_cast<double>(hmPhysical(index, n)));
-            shown = number;
+        std::string name;
+        if (index == kHmLayout && hmLayoutChoiceOf(n) >= monitorLayoutCount()) {
+            std::lock_guard<std::mutex> lock(control_);
+            name = layoutName_;
         }
+        const std::string shown = hmDisplayText(index, n, name);
         copyHostText(text, shown.c_str(), kHostTextChars);
     }
 
@@ -223,6 +222,8 @@ public:
             install(layout);
             applyLevelAndBypass();
             lastError_ = message;
+            if (gui_ && editor == gui_)
+                for (int i = 0; i < kParams; ++i) gui_->setParameter(i, values_[i].load());
             return 1;
         } catch (const std::exception& e) {
             lastError_ = e.what(); // what plays stays
@@ -230,7 +231,32 @@ public:
         }
     }
 
+    // ---- the editor's view ----
+
+    HeadphoneView headphoneView() override {
+        std::lock_guard<std::mutex> lock(control_);
+        const int choice = hmLayoutChoiceOf(values_[kHmLayout].load());
+        HeadphoneView view = makeHeadphoneView(
+            layout_, choice, choice >= monitorLayoutCount() ? layoutName_ : std::string(),
+            set_.get(), hrtfPath_.empty(), preparedRate_ > 0.0 ? preparedRate_ : sampleRate,
+            lastError_);
+        // A new generation whenever what is shown changes.
+        view.generation = viewGeneration_;
+        if (std::memcmp(&view, &lastView_, sizeof view) != 0) {
+            view.generation = ++viewGeneration_;
+            lastView_ = view;
+        }
+        return view;
+    }
+
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) override {
+        if (index == kKivSnapshot && ptr && gui_)
+            return gui_->writeSnapshot(static_cast<const char*>(ptr)) ? 1 : 0;
+        if (index == kKivHeadphoneView && ptr) {
+            const HeadphoneView view = headphoneView();
+            std::memcpy(ptr, &view, sizeof view);
+            return 1;
+        }
         if (index == kKivLayoutMessage && ptr) {
             std::lock_guard<std::mutex> lock(control_);
             copyHostText(static_cast<char*>(ptr), lastError_.c_str(), kKivLayoutMessageBytes - 1);
@@ -243,7 +269,7 @@ public:
             if (index == kKivLoadHrtf) {
                 const std::string path = hmHrtfPathOf(what);
                 set_ = hmSharedSet(path, preparedRate_); // a set that cannot be used: kept
-                hrtfPath_ = path;
+                hrtfPath_ = path == HrtfSet::defaultPath() ? std::string() : path;
                 install(currentLayout());
             } else {
                 const int choice = hmLayoutChoiceNamed(what);
@@ -391,6 +417,9 @@ private:
     MonitorLayout layout_;
     std::vector<char> chunk_;
     std::string lastError_;
+    HeadphoneView lastView_{}; // the view last made, with its generation
+    std::uint32_t viewGeneration_ = 1;
+    HeadphoneMonitorEditor* gui_ = nullptr; // owned by the effect base
 
     pthread_t worker_{}; // last: started when everything above exists
     bool workerStarted_ = true;

@@ -3,6 +3,7 @@
 // the ports of LayoutDecoderLv2Ports.h, and the view of the layout in force sent by the
 // plug-in on its notify port.
 #include "editor/lv2ui/Lv2UiGlue.h"
+#include "host/VstOpcodes.h"
 #include "plugins/layout/LayoutDecoderUiModel.h"
 #include "product/LayoutDecoderLv2Ports.h"
 
@@ -22,7 +23,7 @@ const kiv::lv2ui::UiPorts kPorts{
     kLdLv2ControlIn,
     kLdLv2NotifyOut,
     kLdLv2LayoutViewUri,
-    kLdLv2LayoutFileUri};
+    {{kKivLoadLayout, kLdLv2LayoutFileUri}}};
 
 const kiv::lv2ui::UiFace kFace{nullptr, &createEffect, &kPorts};
 

@@ -19,18 +19,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <lv2/atom/atom.h>
-#include <lv2/atom/util.h>
-#include <lv2/core/lv2.h>
-#include <lv2/state/state.h>
-#include <lv2/ui/ui.h>
-#include <lv2/urid/urid.h>
-#include <lv2/worker/worker.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 // After the test framework: Xlib's macros would clash with its names.
+#include "Lv2UiPair.h"
 #include "WindowPixels.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -82,176 +75,15 @@ void PrintTo(const Case& c, std::ostream* out) {
     *out << c.name;
 }
 
-// ---- an LV2 host of our own, for the plug-in and its UI ----
-
-LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
-    static std::vector<std::string> table;
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (table[i] == uri) return static_cast<LV2_URID>(i + 1);
-    table.push_back(uri);
-    return static_cast<LV2_URID>(table.size());
+// LayoutDecoder's LV2 ports, as its UI's host wires them.
+Lv2UiPorts layoutPorts() {
+    Lv2UiPorts ports{
+        kLdLv2FirstInput, 4, kLdLv2FirstOutput, 32, kLdLv2FirstControl, {}, kLdLv2ControlIn,
+        kLdLv2NotifyOut,  -1};
+    for (float v : ldDefaultValues())
+        ports.defaults.push_back(ldPhysical(int(ports.defaults.size()), v));
+    return ports;
 }
-
-void* openLibrary(const char* path) {
-    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(library, nullptr) << dlerror();
-    return library;
-}
-
-// The plug-in, its worker run in place after each block, and its UI inside `parent`: what
-// the UI writes reaches the plug-in before the next block, what the plug-in notifies reaches
-// the UI after it.
-class Lv2Pair {
-public:
-    Lv2Pair(Window parent, const std::map<std::string, std::string>& state) {
-        dspLibrary = openLibrary(KIV_LAYOUT_LV2 "/LayoutDecoder.so");
-        uiLibrary = openLibrary(KIV_LAYOUT_LV2 "/LayoutDecoder_ui.so");
-        if (!dspLibrary || !uiLibrary) return;
-        dsp = reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(
-            dlsym(dspLibrary, "lv2_descriptor"))(0);
-        ui = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(uiLibrary, "lv2ui_descriptor"))(0);
-        schedule.handle = this;
-        schedule.schedule_work = [](LV2_Worker_Schedule_Handle h, uint32_t size, const void* data) {
-            auto* bytes = static_cast<const char*>(data);
-            static_cast<Lv2Pair*>(h)->requests.emplace_back(bytes, bytes + size);
-            return LV2_WORKER_SUCCESS;
-        };
-        plugin = dsp->instantiate(dsp, kRate, KIV_LAYOUT_LV2, dspFeatures);
-        worker =
-            static_cast<const LV2_Worker_Interface*>(dsp->extension_data(LV2_WORKER__interface));
-        for (int c = 0; c < 4; ++c) dsp->connect_port(plugin, kLdLv2FirstInput + c, audio[0]);
-        for (int o = 0; o < 32; ++o) dsp->connect_port(plugin, kLdLv2FirstOutput + o, audio[1]);
-        const std::vector<float> defaults = ldDefaultValues();
-        for (int k = 0; k < kLayoutDecoderParameters; ++k) {
-            controls[k] = ldPhysical(k, defaults[k]);
-            dsp->connect_port(plugin, kLdLv2FirstControl + k, &controls[k]);
-        }
-        dsp->connect_port(plugin, kLdLv2ControlIn, atomIn);
-        dsp->connect_port(plugin, kLdLv2NotifyOut, atomOut);
-        if (!state.empty()) {
-            auto* restore =
-                static_cast<const LV2_State_Interface*>(dsp->extension_data(LV2_STATE__interface));
-            EXPECT_EQ(restore->restore(plugin, &Lv2Pair::retrieve,
-                                       const_cast<std::map<std::string, std::string>*>(&state), 0,
-                                       nullptr),
-                      LV2_STATE_SUCCESS);
-        }
-        dsp->activate(plugin);
-        parentFeature.data = reinterpret_cast<void*>(parent);
-        LV2UI_Widget widget = nullptr;
-        view = ui->instantiate(ui, kLayoutDecoderUri.text, KIV_LAYOUT_LV2, &Lv2Pair::uiWrite, this,
-                               &widget, uiFeatures);
-        EXPECT_NE(view, nullptr);
-        idle = static_cast<const LV2UI_Idle_Interface*>(ui->extension_data(LV2_UI__idleInterface));
-    }
-    ~Lv2Pair() {
-        if (view) ui->cleanup(view);
-        if (plugin) {
-            dsp->deactivate(plugin);
-            dsp->cleanup(plugin);
-        }
-        if (uiLibrary) dlclose(uiLibrary);
-        if (dspLibrary) dlclose(dspLibrary);
-    }
-    bool ok() const { return plugin && view && idle; }
-
-    // A control set by the host: the plug-in reads it at its next block, the UI hears of it.
-    void setControl(int k, float physical) {
-        controls[k] = physical;
-        ui->port_event(view, kLdLv2FirstControl + k, sizeof physical, 0, &physical);
-    }
-    // Blocks, the worker and the UI's idle, a few rounds, as a host would run them.
-    void cycle() {
-        for (int round = 0; round < 4; ++round) {
-            block();
-            auto pending = std::move(requests);
-            requests.clear();
-            for (auto& r : pending)
-                worker->work(
-                    plugin,
-                    [](LV2_Worker_Respond_Handle h, uint32_t size, const void* data) {
-                        auto* bytes = static_cast<const char*>(data);
-                        static_cast<Lv2Pair*>(h)->answers.emplace_back(bytes, bytes + size);
-                        return LV2_WORKER_SUCCESS;
-                    },
-                    this, static_cast<uint32_t>(r.size()), r.data());
-            idle->idle(view);
-        }
-    }
-
-private:
-    void block() {
-        auto* in = reinterpret_cast<LV2_Atom_Sequence*>(atomIn);
-        in->atom.type = urid(LV2_ATOM__Sequence);
-        in->atom.size = sizeof(LV2_Atom_Sequence_Body);
-        in->body.unit = in->body.pad = 0;
-        for (const std::vector<char>& atom : toPlugin) {
-            auto* ev = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<char*>(&in->body) +
-                                                         in->atom.size);
-            ev->time.frames = 0;
-            std::memcpy(&ev->body, atom.data(), atom.size());
-            in->atom.size += sizeof(LV2_Atom_Event) - sizeof(LV2_Atom) +
-                             lv2_atom_pad_size(static_cast<uint32_t>(atom.size()));
-        }
-        toPlugin.clear();
-        auto* out = reinterpret_cast<LV2_Atom_Sequence*>(atomOut);
-        out->atom.type = 0;
-        out->atom.size = sizeof atomOut - sizeof(LV2_Atom);
-        dsp->run(plugin, kFrames);
-        for (auto& a : answers) worker->work_response(plugin, uint32_t(a.size()), a.data());
-        answers.clear();
-        LV2_ATOM_SEQUENCE_FOREACH(out, ev) {
-            ui->port_event(view, kLdLv2NotifyOut, sizeof(LV2_Atom) + ev->body.size,
-                           urid(LV2_ATOM__eventTransfer), &ev->body);
-        }
-    }
-    static LV2_URID urid(const char* uri) { return mapUri(nullptr, uri); }
-    static void uiWrite(LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format,
-                        const void* buffer) {
-        auto* self = static_cast<Lv2Pair*>(c);
-        if (format == urid(LV2_ATOM__eventTransfer) && port == kLdLv2ControlIn) {
-            auto* bytes = static_cast<const char*>(buffer);
-            self->toPlugin.emplace_back(bytes, bytes + size);
-        } else if (format == 0 && size == sizeof(float) && port >= kLdLv2FirstControl &&
-                   port < kLdLv2FirstControl + kLayoutDecoderParameters) {
-            std::memcpy(&self->controls[port - kLdLv2FirstControl], buffer, sizeof(float));
-        }
-    }
-    static const void* retrieve(LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type,
-                                uint32_t* flags) {
-        const auto& state = *static_cast<const std::map<std::string, std::string>*>(h);
-        for (const auto& [uri, text] : state)
-            if (urid(uri.c_str()) == key) {
-                *size = text.size() + 1;
-                *type = urid(LV2_ATOM__String);
-                *flags = LV2_STATE_IS_POD;
-                return text.c_str();
-            }
-        return nullptr;
-    }
-
-    static constexpr int kFrames = 256;
-    void* dspLibrary = nullptr;
-    void* uiLibrary = nullptr;
-    const LV2_Descriptor* dsp = nullptr;
-    const LV2UI_Descriptor* ui = nullptr;
-    LV2_Handle plugin = nullptr;
-    LV2UI_Handle view = nullptr;
-    const LV2_Worker_Interface* worker = nullptr;
-    const LV2UI_Idle_Interface* idle = nullptr;
-    LV2_URID_Map map{nullptr, &mapUri};
-    LV2_Worker_Schedule schedule{};
-    LV2_Feature mapFeature{LV2_URID__map, &map};
-    LV2_Feature scheduleFeature{LV2_WORKER__schedule, &schedule};
-    LV2_Feature parentFeature{LV2_UI__parent, nullptr};
-    const LV2_Feature* dspFeatures[3] = {&mapFeature, &scheduleFeature, nullptr};
-    const LV2_Feature* uiFeatures[3] = {&mapFeature, &parentFeature, nullptr};
-    float audio[2][kFrames] = {};
-    float controls[kLayoutDecoderParameters] = {};
-    alignas(8) char atomIn[8192] = {};
-    alignas(8) char atomOut[8192] = {};
-    std::vector<std::vector<char>> requests, answers, toPlugin;
-};
 
 const Case kCases[] = {
     {"FactoryDome", Case::Program, 6, nullptr},
@@ -376,7 +208,7 @@ protected:
     std::unique_ptr<kiv::test::XErrorTrap> trap;
     Display* x = nullptr;
     Window parent = 0, lv2Parent = 0;
-    std::unique_ptr<Lv2Pair> lv2;
+    std::unique_ptr<Lv2UiPair> lv2;
     int width = 0, height = 0;
     std::unique_ptr<PluginLibrary> library;
     std::unique_ptr<PluginInstance> plugin;
@@ -388,8 +220,10 @@ TEST_P(LayoutEditor, ShowsTheLayoutInForceWithItsCompensation) {
     std::map<std::string, std::string> lv2State;
     if (c.source == Case::Chunk)
         lv2State = {{kLdLv2StateTextUri, c.listText}, {kLdLv2StateNameUri, "room.txt"}};
-    lv2 = std::make_unique<Lv2Pair>(lv2Parent, lv2State);
+    lv2 = std::make_unique<Lv2UiPair>(KIV_LAYOUT_LV2, "LayoutDecoder", kLayoutDecoderUri.text,
+                                      kRate, layoutPorts(), lv2Parent, lv2State);
     ASSERT_TRUE(lv2->ok());
+    EXPECT_EQ(lv2->stateRestored(), !lv2State.empty());
     if (c.source == Case::Program) {
         want = factoryLayouts()[c.program];
         plugin->dispatch(effSetProgram, 0, c.program);

@@ -88,7 +88,8 @@ World::World() : world_(lilv_world_new()) {
     lilv_world_load_bundle(world_, core.get());
     lilv_world_load_specifications(world_);
     lilv_world_load_plugin_classes(world_);
-    for (const char* dir : {KIV_REGULAR_LV2, KIV_IRREGULAR_LV2}) {
+    for (const char* dir :
+         {KIV_REGULAR_LV2, KIV_IRREGULAR_LV2, KIV_LAYOUT_LV2, KIV_HEADPHONE_LV2}) {
         const std::string path = std::string(dir) + "/";
         Node bundle(lilv_new_file_uri(world_, nullptr, path.c_str()), lilv_node_free);
         lilv_world_load_bundle(world_, bundle.get());
@@ -102,6 +103,11 @@ Node World::uri(const std::string& text) const {
 
 const LilvPlugin* World::plugin(const ProductDescription& product) const {
     Node id = uri(std::string(kProductUriPrefix) + product.name);
+    return lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), id.get());
+}
+
+const LilvPlugin* World::plugin(const char* pluginUri) const {
+    Node id = uri(pluginUri);
     return lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), id.get());
 }
 

@@ -40,6 +40,7 @@ public:
     Node uri(const std::string& text) const;
     // Null when the bundle holds no plug-in of that URI.
     const LilvPlugin* plugin(const ProductDescription& product) const;
+    const LilvPlugin* plugin(const char* pluginUri) const;
 
 private:
     World();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -264,6 +265,42 @@ TEST(PublishedUris, AreTheOnesSessionsSaved) {
     EXPECT_EQ(presetUri(kIrregularDecoderProduct.uri, 6), "urn:kivtone:IrregularDecoder:preset:6");
     for (const ProductDescription* product : {&kRegularDecoderProduct, &kIrregularDecoderProduct})
         EXPECT_NE(World::get().plugin(*product), nullptr) << product->uri;
+}
+
+// The products whose editors talk patch messages with their plug-ins: one X11 UI each, its
+// binary in the bundle, told of the plug-in's notify port.
+TEST(OwnEditors, AreDeclaredWithTheirBinaryAndTheNotifyPort) {
+    World& w = World::get();
+    for (const char* name : {"LayoutDecoder", "HeadphoneMonitor"}) {
+        SCOPED_TRACE(name);
+        const std::string pluginUri = std::string(kProductUriPrefix) + name;
+        const LilvPlugin* plugin = w.plugin(pluginUri.c_str());
+        ASSERT_NE(plugin, nullptr);
+        LilvUIs* uis = lilv_plugin_get_uis(plugin);
+        ASSERT_EQ(lilv_uis_size(uis), 1u);
+        const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
+        EXPECT_EQ(std::string(lilv_node_as_uri(lilv_ui_get_uri(ui))), pluginUri + ":ui");
+        EXPECT_TRUE(lilv_ui_is_a(ui, w.uri("http://lv2plug.in/ns/extensions/ui#X11UI").get()));
+        char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+        const std::string path = binary ? binary : "";
+        lilv_free(binary);
+        EXPECT_EQ(path.substr(path.rfind('/') + 1), std::string(name) + "_ui.so");
+        EXPECT_TRUE(std::ifstream(path).good()) << path;
+        // The notification is read from the UI's description, which lilv loads on demand.
+        lilv_world_load_resource(w.world(), lilv_ui_get_uri(ui));
+        LilvNodes* notified = lilv_world_find_nodes(
+            w.world(), lilv_ui_get_uri(ui),
+            w.uri("http://lv2plug.in/ns/extensions/ui#portNotification").get(), nullptr);
+        ASSERT_EQ(lilv_nodes_size(notified), 1u);
+        LilvNodes* symbol =
+            lilv_world_find_nodes(w.world(), lilv_nodes_get_first(notified),
+                                  w.uri(std::string(kLv2) + "symbol").get(), nullptr);
+        ASSERT_EQ(lilv_nodes_size(symbol), 1u);
+        EXPECT_STREQ(lilv_node_as_string(lilv_nodes_get_first(symbol)), "notify");
+        lilv_nodes_free(symbol);
+        lilv_nodes_free(notified);
+        lilv_uis_free(uis);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundles, Metadata, ::testing::Values(&kRegularLv2, &kIrregularLv2),

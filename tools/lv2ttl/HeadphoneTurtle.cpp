@@ -14,7 +14,7 @@ namespace {
 const HeadphoneMonitorProduct& product = kHeadphoneMonitorProduct;
 
 const std::string kPrefixes = prefixBlock({"atom", "doap", "foaf", "log", "lv2", "patch", "rdf",
-                                           "rdfs", "state", "units", "urid", "work"});
+                                           "rdfs", "state", "ui", "units", "urid", "work"});
 
 void controlHead(std::ostringstream& ttl, int k) {
     const MonitorParameter& p = product.parameters[k];
@@ -42,6 +42,18 @@ std::string headphoneManifestTtl() {
         << "    a lv2:Plugin ;\n"
         << "    lv2:binary <" << product.name << ".so> ;\n"
         << "    rdfs:seeAlso <" << product.name << ".ttl> .\n";
+    // The editor; it learns the layout and set in force from the notify port.
+    ttl << "\n<" << kHmLv2UiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    ui:binary <" << product.name << "_ui.so> ;\n"
+        << "    lv2:extensionData ui:idleInterface ;\n"
+        << "    lv2:requiredFeature ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:parent , ui:touch , ui:resize , urid:map ;\n"
+        << "    ui:portNotification [\n"
+        << "        ui:plugin <" << product.uri << "> ;\n"
+        << "        lv2:symbol \"notify\" ;\n"
+        << "        ui:notifyType atom:Object\n"
+        << "    ] .\n";
     return ttl.str();
 }
 
@@ -63,6 +75,7 @@ std::string headphonePluginTtl() {
         << "    lv2:optionalFeature lv2:hardRTCapable , work:schedule , state:mapPath , log:log ;\n"
         << "    lv2:extensionData work:interface , state:interface ;\n"
         << "    patch:writable <" << kHmLv2LayoutFileUri << "> , <" << kHmLv2HrtfFileUri << "> ;\n"
+        << "    ui:ui <" << kHmLv2UiUri << "> ;\n"
         << "    lv2:port\n";
     for (int c = 0; c < 32; ++c)
         ttl << audioPort(kHmLv2FirstInput + c, true, "in" + std::to_string(c + 1),
