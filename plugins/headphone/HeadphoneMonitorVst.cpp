@@ -235,6 +235,7 @@ public:
 
     HeadphoneView headphoneView() override {
         std::lock_guard<std::mutex> lock(control_);
+        if (!running_) serveLocked(); // the worker serves only while blocks run
         const int choice = hmLayoutChoiceOf(values_[kHmLayout].load());
         HeadphoneView view = makeHeadphoneView(
             layout_, choice, choice >= monitorLayoutCount() ? layoutName_ : std::string(),
@@ -268,9 +269,15 @@ public:
         try {
             if (index == kKivLoadHrtf) {
                 const std::string path = hmHrtfPathOf(what);
-                set_ = hmSharedSet(path, preparedRate_); // a set that cannot be used: kept
+                const std::shared_ptr<const HrtfSet> previous = set_;
+                set_ = hmSharedSet(path, preparedRate_); // a set that cannot be opened: kept
+                try {
+                    install(currentLayout());
+                } catch (...) {
+                    set_ = previous; // nor one whose plan cannot be used
+                    throw;
+                }
                 hrtfPath_ = path == HrtfSet::defaultPath() ? std::string() : path;
-                install(currentLayout());
             } else {
                 const int choice = hmLayoutChoiceNamed(what);
                 if (choice >= 0 && what.find('/') == std::string::npos) {
@@ -305,6 +312,7 @@ public:
         std::string label = std::to_string(index + 1);
         {
             std::lock_guard<std::mutex> lock(control_);
+            if (!running_) serveLocked(); // a layout chosen while no block runs
             if (index < static_cast<VstInt32>(layout_.feeds.size()) && layout_.feeds[index].present)
                 label += " " + layout_.feeds[index].name;
             else

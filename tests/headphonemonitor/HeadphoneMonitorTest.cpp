@@ -35,6 +35,7 @@
 #include "host/VstOpcodes.h"
 #include "hrtf/HrtfSet.h"
 #include "product/HeadphoneMonitorLv2Ports.h"
+#include "product/HeadphoneView.h"
 #include "product/SpeakerLayout.h"
 #include "rig/FactoryLayouts.h"
 #include "tools/vsthost/VstHost.h"
@@ -401,6 +402,19 @@ TEST(HeadphoneMonitor, EachFeedIsHeardThroughTheSetAtItsSpeakerInBothFacesAtEver
             auto vst = vstOpened(block);
             ASSERT_TRUE(vst);
             vst->setParameter(kHmLayout, hmNormalisedOfLayoutChoice(choice));
+            // Before the first resume, as hosts and editors ask at load: the view and the pins
+            // already follow the layout chosen.
+            HeadphoneView view{};
+            ASSERT_EQ(vst->dispatch(effVendorSpecific, kKivHeadphoneView, 0, &view), 1);
+            EXPECT_STREQ(view.layoutName, row.layout);
+            for (int k = 0; k < kFeeds; ++k) {
+                VstPinProperties pin{};
+                ASSERT_TRUE(vst->inputProperties(k, pin));
+                const bool heard =
+                    k < static_cast<int>(row.directions.size()) && row.directions[k].has_value();
+                EXPECT_EQ(std::string(pin.label).find("Unused") == std::string::npos, heard)
+                    << pin.label;
+            }
             const Ears fromVst = vstEars(*vst, block);
             EXPECT_GT(fromVst.latency, 0);
             EXPECT_LE(fromVst.latency, block);
