@@ -37,6 +37,7 @@
 #include <string>
 
 #include "engine/LayoutDecoderEngine.h"
+#include "host/lv2/ObjectBounds.h"
 #include "host/lv2/WorkerPluginEntry.h"
 #include "product/LayoutDecoderLv2Ports.h"
 #include "product/LayoutView.h"
@@ -420,7 +421,7 @@ private:
     }
 
     void handleObject(const LV2_Atom_Object* object) {
-        if (object->atom.size < sizeof(LV2_Atom_Object_Body)) return;
+        if (!kiv::lv2::propertiesInside(object)) return; // malformed: refused whole
         const LV2_Atom* property = nullptr;
         const LV2_Atom* value = nullptr;
         lv2_atom_object_get(object, uris_.patchProperty, &property, uris_.patchValue, &value, 0);
