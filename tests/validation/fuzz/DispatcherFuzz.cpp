@@ -3,10 +3,10 @@
 // named by KIV_FUZZ_BUNDLE. The input decodes into dispatcher calls with arbitrary opcode,
 // index, value and opt, each with a null pointer or guarded buffers (DispatchProbe), mixed
 // with parameter changes and audio blocks no longer than the host last announced; the
-// session ends with a read-back of every text the plug-in offers. Our own vendor-specific
-// requests are among the calls: the message line and layout view read into buffers of their
-// size, layouts and sets loaded from hostile paths (HostileFiles.h). A broken contract aborts
-// with its description, so libFuzzer keeps the input.
+// session ends with a few of our own vendor-specific requests (the message line and layout
+// view read into buffers of their size, layouts and sets loaded from hostile paths:
+// HostileFiles.h), which are among the calls too, and a read-back of every text the plug-in
+// offers. A broken contract aborts with its description, so libFuzzer keeps the input.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -99,7 +99,7 @@ VstIntPtr anyValue(FuzzedDataProvider& in) {
 // Our own requests to LayoutDecoder and HeadphoneMonitor (the others answer none).
 VstInt32 anyRequest(FuzzedDataProvider& in) {
     return in.PickValueInArray<VstInt32>(
-        {kKivLayoutMessage, kKivLayoutView, kKivLoadLayout, kKivLoadHrtf, kKivTakeLayoutView});
+        {kKivLoadHrtf, kKivLoadLayout, kKivLayoutMessage, kKivLayoutView, kKivTakeLayoutView});
 }
 
 std::unique_ptr<PluginInstance> newInstance() {
@@ -191,6 +191,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             processBlock(in, *instance, announced);
         }
+    }
+    // Our own requests end the session, from what is left of the input (at least one: an
+    // input used up gives a set loaded from the default path). After the steps, so that the
+    // inputs saved for the steps keep their meaning.
+    for (int r = 0; r < 4; ++r) {
+        ProbeCall call;
+        call.opcode = effVendorSpecific;
+        call.index = anyRequest(in);
+        call.withPointer = !in.ConsumeBool();
+        const bool loads = call.index == kKivLoadLayout || call.index == kKivLoadHrtf;
+        call.textIn =
+            loads && !in.ConsumeBool() ? kiv::fuzz::anyPath(in) : in.ConsumeRandomLengthString(300);
+        failOn(kiv::validation::probe(instance->effect(), call).violations);
+        if (in.remaining_bytes() == 0) break;
     }
     failOn(kiv::validation::auditTexts(instance->effect()));
     return 0;
