@@ -151,7 +151,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<PluginInstance> instance = newInstance();
     // Hosts restore a session before switching the plug-in on, and presets while it runs.
     const bool runningFirst = in.ConsumeBool();
-    if (runningFirst) instance->start(kRate, kBlock);
+    instance->dispatch(effOpen);
+    instance->dispatch(effSetSampleRate, 0, 0, nullptr, kRate);
+    instance->dispatch(effSetBlockSize, 0, kBlock);
+    if (runningFirst) instance->dispatch(effMainsChanged, 0, 1);
     const bool isBank = in.ConsumeBool();
     std::vector<char> chunk;
     if (in.ConsumeBool()) {
@@ -163,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const VstIntPtr accepted =
         instance->dispatch(effSetChunk, isBank ? 0 : 1, static_cast<VstIntPtr>(chunk.size()),
                            chunk.empty() ? nullptr : chunk.data());
-    if (!runningFirst) instance->start(kRate, kBlock);
+    if (!runningFirst) instance->dispatch(effMainsChanged, 0, 1);
     processBlock(*instance);
     checkMessage(*instance);
     if (accepted != 1) return 0;
