@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/lv2/PatchPort.h"
 
+#include "host/lv2/ObjectBounds.h"
+
 #include <lv2/patch/patch.h>
 
 #include <cstring>
@@ -32,6 +34,9 @@ bool PatchPort::messageOf(const LV2_Atom* atom, PatchMessage& message) const {
     if (atom->type != atomObject || atom->size < sizeof(LV2_Atom_Object_Body)) return false;
     const auto* object = reinterpret_cast<const LV2_Atom_Object*>(atom);
     if (object->body.otype != patchGet && object->body.otype != patchSet) return false;
+    // lv2_atom_object_get trusts the sizes it walks: a property cut off by the object's end
+    // would be read beyond it. Such an object is refused whole.
+    if (!propertiesInside(object)) return false;
     const LV2_Atom* property = nullptr;
     const LV2_Atom* value = nullptr;
     lv2_atom_object_get(object, patchProperty, &property, patchValue, &value, 0);

@@ -38,6 +38,6 @@ const LV2UI_Descriptor kDescriptor = {kLdLv2UiUri, &instantiate, &kiv::lv2ui::cl
 
 } // namespace
 
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
     return index == 0 ? &kDescriptor : nullptr;
 }

@@ -2,6 +2,7 @@
 #include "tests/validation/DispatchProbe.h"
 
 #include "host/VstOpcodes.h"
+#include "product/LayoutView.h"
 #include "tests/validation/GuardedBuffer.h"
 
 #include <cstring>
@@ -60,7 +61,7 @@ bool terminatedWithin(const char* text, std::size_t limit) {
 
 } // namespace
 
-OpcodeContract contractOf(VstInt32 opcode) {
+OpcodeContract contractOf(VstInt32 opcode, VstInt32 index) {
     switch (opcode) {
     case effSetProgramName:
     case effString2Parameter:
@@ -111,6 +112,20 @@ OpcodeContract contractOf(VstInt32 opcode) {
         return {PointerUse::Arrangements, sizeof(VstSpeakerArrangement)};
     case effGetSpeakerArrangement:
         return {PointerUse::Arrangements, sizeof(VstSpeakerArrangement*)};
+    case effVendorSpecific:
+        // Our own requests; any other index must leave ptr alone.
+        switch (index) {
+        case kKivLayoutMessage:
+            return {PointerUse::TextOut, kKivLayoutMessageBytes};
+        case kKivLayoutView:
+            return {PointerUse::RecordOut, sizeof(LayoutView)};
+        case kKivLoadLayout:
+        case kKivLoadHrtf:
+        case kKivSnapshot:
+            return {PointerUse::TextIn, 0};
+        default:
+            return {PointerUse::Untouched, 0};
+        }
     default:
         return {PointerUse::Untouched, 0};
     }
@@ -126,7 +141,7 @@ std::string describe(const ProbeCall& call) {
 
 ProbeResult probe(AEffect* effect, const ProbeCall& call) {
     ProbeResult result;
-    const OpcodeContract contract = contractOf(call.opcode);
+    const OpcodeContract contract = contractOf(call.opcode, call.index);
     auto violation = [&](const std::string& what) {
         result.violations.push_back(what + " (" + describe(call) + ")");
     };

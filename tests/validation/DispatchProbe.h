@@ -4,7 +4,8 @@
 // (a zero-byte one, pointing straight at an inaccessible page, for opcodes that must not
 // touch ptr at all), and afterwards the probe checks what the plug-in left behind: nothing
 // written before or after a buffer, every text it wrote terminated within its limit
-// (63 characters, program names 23), every rectangle it handed out readable.
+// (63 characters, program names 23, our vendor-specific message line 255), every rectangle it
+// handed out readable.
 //
 // Shared by the dispatcher sweep test and the libFuzzer target.
 // Threads: whichever thread drives the instance.
@@ -37,7 +38,9 @@ struct OpcodeContract {
     std::size_t size; // bytes behind ptr (text limit including the terminator)
 };
 
-OpcodeContract contractOf(VstInt32 opcode);
+// index matters for effVendorSpecific only: our own requests (host/VstOpcodes.h) pass a path
+// or a buffer of their own size; any other index is given a ptr that must stay untouched.
+OpcodeContract contractOf(VstInt32 opcode, VstInt32 index = 0);
 
 // The longest text the plug-ins may write into a host's text buffer, and into a program
 // name buffer, both including the terminator.

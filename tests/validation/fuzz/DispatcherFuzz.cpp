@@ -3,8 +3,10 @@
 // named by KIV_FUZZ_BUNDLE. The input decodes into dispatcher calls with arbitrary opcode,
 // index, value and opt, each with a null pointer or guarded buffers (DispatchProbe), mixed
 // with parameter changes and audio blocks no longer than the host last announced; the
-// session ends with a read-back of every text the plug-in offers. A broken contract aborts
-// with its description, so libFuzzer keeps the input.
+// session ends with a few of our own vendor-specific requests (the message line and layout
+// view read into buffers of their size, layouts and sets loaded from hostile paths:
+// HostileFiles.h), which are among the calls too, and a read-back of every text the plug-in
+// offers. A broken contract aborts with its description, so libFuzzer keeps the input.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -19,7 +21,9 @@
 
 #include "host/VstOpcodes.h"
 #include "tests/validation/DispatchProbe.h"
+#include "tests/validation/fuzz/HostileFiles.h"
 #include "tests/validation/fuzz/LibraryCaches.h"
+#include "tests/validation/fuzz/QuietChildren.h"
 #include "tools/vsthost/VstHost.h"
 
 using kiv::validation::ProbeCall;
@@ -30,6 +34,10 @@ namespace {
 
 std::unique_ptr<PluginLibrary> library;
 constexpr int kLongestBlock = 1024;
+// A session starts at the rate and longest block the plug-ins assume until a host says
+// otherwise, so that switching on prepares nothing again; the fuzzed calls change them.
+constexpr float kStartRate = 44100.0f;
+constexpr VstIntPtr kStartBlock = 1024;
 
 [[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "contract broken: %s\n", what.c_str());
@@ -88,11 +96,17 @@ VstIntPtr anyValue(FuzzedDataProvider& in) {
     }
 }
 
+// Our own requests to LayoutDecoder and HeadphoneMonitor (the others answer none).
+VstInt32 anyRequest(FuzzedDataProvider& in) {
+    return in.PickValueInArray<VstInt32>(
+        {kKivLoadHrtf, kKivLoadLayout, kKivLayoutMessage, kKivLayoutView, kKivTakeLayoutView});
+}
+
 std::unique_ptr<PluginInstance> newInstance() {
     std::string error;
     auto instance = PluginInstance::create(*library, error);
     if (!instance) fail(error);
-    instance->start(44100.0f, 512);
+    instance->start(kStartRate, static_cast<VstInt32>(kStartBlock));
     return instance;
 }
 
@@ -128,6 +142,8 @@ void processBlock(FuzzedDataProvider& in, PluginInstance& instance, VstIntPtr an
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     releaseLibraryCachesAtExit();
+    quietCheckingChildren();
+    kiv::fuzz::makeHostileFiles();
     const char* path = std::getenv("KIV_FUZZ_BUNDLE");
     if (path == nullptr) fail("KIV_FUZZ_BUNDLE names no bundle");
     std::string error;
@@ -139,7 +155,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     std::unique_ptr<PluginInstance> instance = newInstance();
-    VstIntPtr announced = 512;
+    VstIntPtr announced = kStartBlock;
 
     for (int step = 0; step < 32 && in.remaining_bytes() > 0; ++step) {
         const int kind = in.ConsumeIntegralInRange<int>(0, 11);
@@ -150,13 +166,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             call.value = anyValue(in);
             call.opt = anyFloat(in);
             call.withPointer = in.ConsumeIntegralInRange<int>(0, 3) != 0;
-            call.textIn = in.ConsumeRandomLengthString(300);
+            const bool vendor = call.opcode == effVendorSpecific;
+            if (vendor && in.ConsumeBool()) call.index = anyRequest(in);
+            const bool loads =
+                vendor && (call.index == kKivLoadLayout || call.index == kKivLoadHrtf);
+            call.textIn = loads && in.ConsumeBool() ? kiv::fuzz::anyPath(in)
+                                                    : in.ConsumeRandomLengthString(300);
             // Our own snapshot request writes a file wherever ptr says; not for a fuzzer.
             if (call.opcode == effVendorSpecific && call.index == kKivSnapshot) call.index = 0;
             if (call.opcode == effClose) {
                 instance->close();
                 instance = newInstance();
-                announced = 512;
+                announced = kStartBlock;
                 continue;
             }
             failOn(kiv::validation::probe(instance->effect(), call).violations);
@@ -170,6 +191,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             processBlock(in, *instance, announced);
         }
+    }
+    // Our own requests end the session, from what is left of the input (at least one: an
+    // input used up gives a set loaded from the default path). After the steps, so that the
+    // inputs saved for the steps keep their meaning.
+    for (int r = 0; r < 4; ++r) {
+        ProbeCall call;
+        call.opcode = effVendorSpecific;
+        call.index = anyRequest(in);
+        call.withPointer = !in.ConsumeBool();
+        const bool loads = call.index == kKivLoadLayout || call.index == kKivLoadHrtf;
+        call.textIn =
+            loads && !in.ConsumeBool() ? kiv::fuzz::anyPath(in) : in.ConsumeRandomLengthString(300);
+        failOn(kiv::validation::probe(instance->effect(), call).violations);
+        if (in.remaining_bytes() == 0) break;
     }
     failOn(kiv::validation::auditTexts(instance->effect()));
     return 0;
