@@ -2,6 +2,7 @@
 #include "tests/validation/DispatchProbe.h"
 
 #include "host/VstOpcodes.h"
+#include "product/HeadphoneView.h"
 #include "product/LayoutView.h"
 #include "tests/validation/GuardedBuffer.h"
 
@@ -119,6 +120,8 @@ OpcodeContract contractOf(VstInt32 opcode, VstInt32 index) {
             return {PointerUse::TextOut, kKivLayoutMessageBytes};
         case kKivLayoutView:
             return {PointerUse::RecordOut, sizeof(LayoutView)};
+        case kKivHeadphoneView:
+            return {PointerUse::RecordOut, sizeof(HeadphoneView)};
         case kKivLoadLayout:
         case kKivLoadHrtf:
         case kKivSnapshot:

@@ -98,8 +98,8 @@ VstIntPtr anyValue(FuzzedDataProvider& in) {
 
 // Our own requests to LayoutDecoder and HeadphoneMonitor (the others answer none).
 VstInt32 anyRequest(FuzzedDataProvider& in) {
-    return in.PickValueInArray<VstInt32>(
-        {kKivLoadHrtf, kKivLoadLayout, kKivLayoutMessage, kKivLayoutView, kKivTakeLayoutView});
+    return in.PickValueInArray<VstInt32>({kKivLoadHrtf, kKivLoadLayout, kKivLayoutMessage,
+                                          kKivLayoutView, kKivHeadphoneView, kKivTakeLayoutView});
 }
 
 std::unique_ptr<PluginInstance> newInstance() {
