@@ -120,8 +120,9 @@ void controlCell(cairo_t* cr, const char* label, double left, double top, bool k
 }
 
 // A window's panel: a dark vertical gradient, a brushed texture of faint horizontal lines
-// and a bevelled border.
-void windowPanel(cairo_t* cr, int width, int height) {
+// and a bevelled border; with a title, the title at the top left and the brand at the top
+// right.
+void windowPanel(cairo_t* cr, int width, int height, const char* title = nullptr) {
     cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, height);
     cairo_pattern_add_color_stop_rgb(bg, 0, 0.20, 0.23, 0.28);
     cairo_pattern_add_color_stop_rgb(bg, 1, 0.10, 0.11, 0.14);
@@ -138,6 +139,9 @@ void windowPanel(cairo_t* cr, int width, int height) {
     cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
     cairo_set_source_rgba(cr, 1, 1, 1, 0.12);
     cairo_stroke(cr);
+    if (!title) return;
+    text(cr, title, 14, 26, 16, kText, Align::Left, true);
+    text(cr, "KIVTONE", width - 14, 26, 10, kAccent, Align::Right, true);
 }
 
 // Ends a drawing and writes it as picture number.
@@ -224,10 +228,7 @@ bool layoutBackground(const std::string& dir) {
     const int width = 890, height = 440;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(s);
-    windowPanel(cr, width, height);
-
-    text(cr, "LayoutDecoder", 14, 26, 16, kText, Align::Left, true);
-    text(cr, "KIVTONE", 876, 26, 10, kAccent, Align::Right, true);
+    windowPanel(cr, width, height, "LayoutDecoder");
 
     const char* labels[3][3] = {{"LF Pattern", "HF Pattern", "Cut-off"},
                                 {"Spk Distance", "Enc Distance", "Spatial EQ"},
@@ -258,10 +259,7 @@ bool headphoneBackground(const std::string& dir) {
     const int width = 640, height = 420;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(s);
-    windowPanel(cr, width, height);
-
-    text(cr, "HeadphoneMonitor", 14, 26, 16, kText, Align::Left, true);
-    text(cr, "KIVTONE", 626, 26, 10, kAccent, Align::Right, true);
+    windowPanel(cr, width, height, "HeadphoneMonitor");
 
     // The diagram's disc, centred where the diagram centres its rings.
     diagramDisc(cr, 180, 218, 156);
