@@ -116,16 +116,12 @@ bool HeadphoneMonitorEditor::open(void* parentWindow) {
     diagram = new KivLayoutDiagram(kDiagramArea);
     diagram->setHead(true);
     cframe->addView(diagram);
-    nameLine = new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255});
-    cframe->addView(nameLine);
-    setLine = new KivTextLine(kSetLineArea, &smallFont, CColor{200, 206, 214, 255});
-    cframe->addView(setLine);
-    messageLine = new KivTextLine(kMessageArea, &smallFont, CColor{250, 168, 56, 255}, kLeftText);
-    cframe->addView(messageLine);
-    layoutChooser = new KivLayoutChooser(kLayoutChooserArea, this, kLayoutChooserTag);
-    cframe->addView(layoutChooser);
-    setChooser = new KivLayoutChooser(kSetChooserArea, this, kSetChooserTag);
-    cframe->addView(setChooser);
+    nameLine = place(new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255}));
+    setLine = place(new KivTextLine(kSetLineArea, &smallFont, CColor{200, 206, 214, 255}));
+    messageLine =
+        place(new KivTextLine(kMessageArea, &smallFont, CColor{250, 168, 56, 255}, kLeftText));
+    layoutChooser = place(new KivLayoutChooser(kLayoutChooserArea, this, kLayoutChooserTag));
+    setChooser = place(new KivLayoutChooser(kSetChooserArea, this, kSetChooserTag));
     viewShown = false;
     showView();
 

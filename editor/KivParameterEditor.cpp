@@ -53,6 +53,10 @@ void KivParameterEditor::addControl(CControl* control) {
     controls[tag] = control;
 }
 
+void KivParameterEditor::addToFrame(CView* view) {
+    cframe->addView(view);
+}
+
 void KivParameterEditor::addDisplay(int tag, CParamDisplay* shown) {
     shown->setValue(effect->getParameter(tag));
     shown->setTag(tag);

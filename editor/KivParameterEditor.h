@@ -28,6 +28,7 @@ class CControl;
 class CFrame;
 class CParamDisplay;
 struct CRect;
+class CView;
 } // namespace VSTGUI
 
 class KivParameterEditor : public AEffGUIEditor, public VSTGUI::CControlListener {
@@ -67,6 +68,11 @@ protected:
     // A transparent display of the host's own text for the parameter (displayTextOf).
     void addHostTextDisplay(int tag, const VSTGUI::CRect& area);
     bool isParameterTag(long tag) const;
+    // Puts one of the editor's own views into the frame.
+    template <class View> View* place(View* view) {
+        addToFrame(view);
+        return view;
+    }
 
     // Sets the control and the display of one parameter from the effect's value.
     virtual void showParameter(int index);
@@ -91,6 +97,7 @@ private:
     };
     static void displayText(float value, char* text, void* source);
 
+    void addToFrame(VSTGUI::CView* view);
     void deleteFrame();
     // The parameters marked by other threads since the last idle.
     void showPendingParameters();

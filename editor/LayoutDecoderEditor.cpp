@@ -118,25 +118,18 @@ bool LayoutDecoderEditor::open(void* parentWindow) {
             addControl(new CHorizontalSwitch(controlRect(cell), this, tag, 2, kSwitchFrameHeight, 2,
                                              twoWayStrip, CPoint(0, 0)));
         addHostTextDisplay(tag, displayRect(cell));
-        if (idleWhenAsWritten(tag)) {
-            dimmers[tag] = new KivDimmer(controlRect(cell));
-            cframe->addView(dimmers[tag]);
-        }
+        if (idleWhenAsWritten(tag)) dimmers[tag] = place(new KivDimmer(controlRect(cell)));
     }
     knobStrip->forget();
     threeWayStrip->forget();
     twoWayStrip->forget();
 
-    diagram = new KivLayoutDiagram(kDiagramArea);
-    cframe->addView(diagram);
-    table = new KivSpeakerTable(kTableArea);
-    cframe->addView(table);
-    nameLine = new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255});
-    cframe->addView(nameLine);
-    messageLine = new KivTextLine(kMessageArea, &messageFont, CColor{250, 168, 56, 255}, kLeftText);
-    cframe->addView(messageLine);
-    chooser = new KivLayoutChooser(kChooserArea, this, kChooserTag);
-    cframe->addView(chooser);
+    diagram = place(new KivLayoutDiagram(kDiagramArea));
+    table = place(new KivSpeakerTable(kTableArea));
+    nameLine = place(new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255}));
+    messageLine =
+        place(new KivTextLine(kMessageArea, &messageFont, CColor{250, 168, 56, 255}, kLeftText));
+    chooser = place(new KivLayoutChooser(kChooserArea, this, kChooserTag));
     asWritten = false;
     showView();
 
