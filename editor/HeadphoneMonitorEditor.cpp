@@ -47,10 +47,6 @@ constexpr CCoord kSwitchFrameHeight = 24;
 CFontDesc nameFont("Helvetica", 13, kBoldFace);
 CFontDesc smallFont("Helvetica", 11);
 
-bool validTag(long tag) {
-    return tag == kHmLevel || tag == kHmBypass;
-}
-
 std::string fileNameOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -64,17 +60,9 @@ int stepped(int current, int step, int count) {
 } // namespace
 
 HeadphoneMonitorEditor::HeadphoneMonitorEditor(AudioEffectX* effect, HeadphoneViewSource* source)
-    : AEffGUIEditor(effect), effectX(effect), source(source) {
-    background = new CBitmap(kBackgroundPicture);
-    rect = ERect{0, 0, static_cast<VstInt16>(background->getHeight()),
-                 static_cast<VstInt16>(background->getWidth())};
-}
-
-HeadphoneMonitorEditor::~HeadphoneMonitorEditor() {
-    // A host may destroy the effect with the window still open.
-    deleteFrame();
-    background->forget();
-}
+    : KivParameterEditor(effect, kBackgroundPicture, kNumParams,
+                         (1u << kHmLevel) | (1u << kHmBypass)),
+      effectX(effect), source(source) {}
 
 LayoutView HeadphoneMonitorEditor::diagramViewOf(const HeadphoneView& view) {
     LayoutView shown;
@@ -97,22 +85,12 @@ std::string HeadphoneMonitorEditor::rateText(const HeadphoneView& view) {
     return text;
 }
 
-void HeadphoneMonitorEditor::displayText(float, char* text, void* data) {
-    const auto* s = static_cast<const DisplaySource*>(data);
-    char value[CParamDisplay::kTextSize] = {};
-    // The host's own text, with the level's unit.
-    s->editor->effect->getParameterDisplay(s->index, value);
-    std::snprintf(text, CParamDisplay::kTextSize, "%.200s%s", value,
-                  s->index == kHmLevel ? " dB" : "");
+const char* HeadphoneMonitorEditor::unitOf(int index, const char*) const {
+    return index == kHmLevel ? " dB" : "";
 }
 
 bool HeadphoneMonitorEditor::open(void* parentWindow) {
-    // A second open without a close in between would orphan the first window.
-    if (cframe) close();
-    AEffGUIEditor::open(parentWindow);
-    windowThread.store(std::this_thread::get_id());
-    pendingParameters.store(0);
-
+    openFrame(parentWindow);
     layouts.clear();
     for (const MonitorLayout& l : monitorLayouts()) layouts.push_back({l.name, ""});
     for (const UserLayoutFile& f : listUserLayouts()) layouts.push_back({f.name, f.path});
@@ -126,50 +104,24 @@ bool HeadphoneMonitorEditor::open(void* parentWindow) {
 
     auto* knobStrip = new CBitmap(kKnobStrip);
     auto* twoWayStrip = new CBitmap(kTwoWayStrip);
-    const CRect size(0, 0, background->getWidth(), background->getHeight());
-    cframe = new CFrame(size, parentWindow, this);
-    frame = cframe;
-    cframe->setBackground(background);
-
-    for (int tag : {int(kHmLevel), int(kHmBypass)}) {
-        CControl* control =
-            tag == kHmLevel
-                ? static_cast<CControl*>(new KivAnimKnob(kControlArea[tag], this, tag, kKnobFrames,
-                                                         kKnobFrameHeight, knobStrip, CPoint(0, 0)))
-                : new CHorizontalSwitch(kControlArea[tag], this, tag, 2, kSwitchFrameHeight, 2,
-                                        twoWayStrip, CPoint(0, 0));
-        control->setValue(effect->getParameter(tag));
-        control->setTransparency(false);
-        cframe->addView(control);
-        controls[tag] = control;
-
-        auto* shown = new CParamDisplay(kDisplayArea[tag], nullptr, 0);
-        shown->setFont(kNormalFontSmaller);
-        shown->setFontColor(kBlackCColor);
-        sources[tag] = {this, tag};
-        shown->setStringConvert(&HeadphoneMonitorEditor::displayText, &sources[tag]);
-        shown->setValue(effect->getParameter(tag));
-        shown->setTag(tag);
-        shown->setTransparency(true);
-        cframe->addView(shown);
-        displays[tag] = shown;
-    }
+    addControl(new KivAnimKnob(kControlArea[kHmLevel], this, kHmLevel, kKnobFrames,
+                               kKnobFrameHeight, knobStrip, CPoint(0, 0)));
+    addHostTextDisplay(kHmLevel, kDisplayArea[kHmLevel]);
+    addControl(new CHorizontalSwitch(kControlArea[kHmBypass], this, kHmBypass, 2,
+                                     kSwitchFrameHeight, 2, twoWayStrip, CPoint(0, 0)));
+    addHostTextDisplay(kHmBypass, kDisplayArea[kHmBypass]);
     knobStrip->forget();
     twoWayStrip->forget();
 
     diagram = new KivLayoutDiagram(kDiagramArea);
     diagram->setHead(true);
     cframe->addView(diagram);
-    nameLine = new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255});
-    cframe->addView(nameLine);
-    setLine = new KivTextLine(kSetLineArea, &smallFont, CColor{200, 206, 214, 255});
-    cframe->addView(setLine);
-    messageLine = new KivTextLine(kMessageArea, &smallFont, CColor{250, 168, 56, 255}, kLeftText);
-    cframe->addView(messageLine);
-    layoutChooser = new KivLayoutChooser(kLayoutChooserArea, this, kLayoutChooserTag);
-    cframe->addView(layoutChooser);
-    setChooser = new KivLayoutChooser(kSetChooserArea, this, kSetChooserTag);
-    cframe->addView(setChooser);
+    nameLine = place(new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255}));
+    setLine = place(new KivTextLine(kSetLineArea, &smallFont, CColor{200, 206, 214, 255}));
+    messageLine =
+        place(new KivTextLine(kMessageArea, &smallFont, CColor{250, 168, 56, 255}, kLeftText));
+    layoutChooser = place(new KivLayoutChooser(kLayoutChooserArea, this, kLayoutChooserTag));
+    setChooser = place(new KivLayoutChooser(kSetChooserArea, this, kSetChooserTag));
     viewShown = false;
     showView();
 
@@ -177,46 +129,10 @@ bool HeadphoneMonitorEditor::open(void* parentWindow) {
     return true;
 }
 
-void HeadphoneMonitorEditor::deleteFrame() {
-    if (!cframe) return;
-    CFrame* closing = cframe;
-    cframe = nullptr;
-    frame = nullptr;
+void HeadphoneMonitorEditor::forgetViews() {
     diagram = nullptr;
     layoutChooser = setChooser = nullptr;
     nameLine = setLine = messageLine = nullptr;
-    for (int i = 0; i < kNumParams; ++i) {
-        controls[i] = nullptr;
-        displays[i] = nullptr;
-    }
-    delete closing;
-}
-
-void HeadphoneMonitorEditor::close() {
-    deleteFrame();
-    AEffGUIEditor::close();
-}
-
-void HeadphoneMonitorEditor::idle() {
-    showPendingParameters();
-    showView();
-    AEffGUIEditor::idle();
-}
-
-void HeadphoneMonitorEditor::showPendingParameters() {
-    if (!cframe) return;
-    const std::uint32_t pending = pendingParameters.exchange(0);
-    for (int index = 0; index < kNumParams; ++index)
-        if (pending & (1u << index)) showParameter(index);
-}
-
-void HeadphoneMonitorEditor::showParameter(int index) {
-    if (!cframe || index < 0 || index >= kNumParams) return;
-    if (controls[index]) controls[index]->setValue(effect->getParameter(index));
-    if (displays[index]) {
-        displays[index]->setValue(effect->getParameter(index));
-        displays[index]->setDirty(); // the host's text may change with the same value
-    }
 }
 
 int HeadphoneMonitorEditor::layoutIndexOf(const HeadphoneView& view) const {
@@ -276,45 +192,12 @@ void HeadphoneMonitorEditor::chooseSet(int step) {
     showView();
 }
 
-CControl* HeadphoneMonitorEditor::getControl(int tag) const {
-    return cframe && validTag(tag) ? controls[tag] : nullptr;
-}
-
-CParamDisplay* HeadphoneMonitorEditor::getDisplay(int tag) const {
-    return cframe && validTag(tag) ? displays[tag] : nullptr;
-}
-
-void HeadphoneMonitorEditor::setParameter(VstInt32 index, float) {
-    if (index < 0 || index >= kNumParams) return;
-    if (std::this_thread::get_id() != windowThread.load()) {
-        pendingParameters.fetch_or(1u << index);
-        return;
-    }
-    if (cframe) showParameter(index);
-}
-
-void HeadphoneMonitorEditor::valueChanged(CControl* control) {
+void HeadphoneMonitorEditor::otherControlChanged(CControl* control) {
     const long tag = control->getTag();
-    if (tag == kLayoutChooserTag || tag == kSetChooserTag) {
-        const int step = static_cast<KivLayoutChooser*>(control)->getStep();
-        if (tag == kLayoutChooserTag)
-            chooseLayout(step);
-        else
-            chooseSet(step);
-        return;
-    }
-    if (!validTag(tag)) return;
-    effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
-    control->setDirty();
-}
-
-bool HeadphoneMonitorEditor::writeSnapshot(const char* pngPath) {
-    if (!pngPath) return false;
-    if (cframe) return cframe->writePng(pngPath);
-    const long mode = getKnobMode();
-    open(nullptr);
-    const bool written = cframe->writePng(pngPath);
-    close();
-    setKnobMode(static_cast<VstInt32>(mode));
-    return written;
+    if (tag != kLayoutChooserTag && tag != kSetChooserTag) return;
+    const int step = static_cast<KivLayoutChooser*>(control)->getStep();
+    if (tag == kLayoutChooserTag)
+        chooseLayout(step);
+    else
+        chooseSet(step);
 }

@@ -13,20 +13,15 @@
 // set through kKivLoadHrtf, both on the effect's dispatcher (the LV2 UI's model sends them
 // to its plug-in as patch:Set).
 //
-// Threads: the window, the controls and valueChanged on the host's user-interface thread
-// (the one that opened the window). setParameter may come on any thread: on another one it
-// only marks the parameter, and the window's next idle moves its views. The published view
-// is read at each idle. The user's layouts and sets are listed when the window opens.
+// Threads: those of KivParameterEditor; the published view is read at each idle. The user's
+// layouts and sets are listed when the window opens.
 #pragma once
 
-#include "host/AEffGUIEditor.h"
-#include "host/CControlListener.h"
+#include "editor/KivParameterEditor.h"
 #include "product/HeadphoneMonitorProduct.h"
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 class AudioEffectX;
@@ -35,16 +30,12 @@ struct HeadphoneView;
 struct LayoutView;
 
 namespace VSTGUI {
-class CBitmap;
-class CControl;
-class CFrame;
-class CParamDisplay;
 class KivLayoutChooser;
 class KivLayoutDiagram;
 class KivTextLine;
 } // namespace VSTGUI
 
-class HeadphoneMonitorEditor : public AEffGUIEditor, public VSTGUI::CControlListener {
+class HeadphoneMonitorEditor : public KivParameterEditor {
 public:
     static constexpr long kBackgroundPicture = 138;
     static constexpr long kKnobStrip = 132;
@@ -52,25 +43,15 @@ public:
     static constexpr int kNumParams = kHeadphoneMonitorParameters;
     static constexpr long kLayoutChooserTag = 100;
     static constexpr long kSetChooserTag = 101;
+    static_assert(kNumParams <= kMaxParams, "one pending bit per parameter");
 
     // source: the effect's published view (not owned; lives as long as the effect).
     HeadphoneMonitorEditor(AudioEffectX* effect, HeadphoneViewSource* source);
-    ~HeadphoneMonitorEditor() override;
 
     bool open(void* parentWindow) override;
-    void close() override;
-    void idle() override;
-    void setParameter(VstInt32 index, float value) override;
-    void valueChanged(VSTGUI::CControl* control) override;
 
-    // The window with the effect's current values as a PNG file (see KivAmbiEditorJex).
-    bool writeSnapshot(const char* pngPath);
-
-    // The views while open (null otherwise); controls and displays by parameter number
-    // (level and bypass).
-    VSTGUI::CFrame* getCFrame() const { return cframe; }
-    VSTGUI::CControl* getControl(int tag) const;
-    VSTGUI::CParamDisplay* getDisplay(int tag) const;
+    // The views while open (null otherwise); the level and the bypass are the parameters
+    // with a control and a display.
     VSTGUI::KivLayoutDiagram* getDiagram() const { return cframe ? diagram : nullptr; }
     VSTGUI::KivLayoutChooser* getLayoutChooser() const { return cframe ? layoutChooser : nullptr; }
     VSTGUI::KivLayoutChooser* getSetChooser() const { return cframe ? setChooser : nullptr; }
@@ -87,16 +68,11 @@ private:
         std::string name;
         std::string path; // "" for a layout of the list
     };
-    struct DisplaySource {
-        HeadphoneMonitorEditor* editor;
-        int index;
-    };
-    static void displayText(float value, char* text, void* source);
 
-    void deleteFrame();
-    void showParameter(int index);
-    void showPendingParameters();
-    void showView();
+    void showView() override;
+    void forgetViews() override;
+    void otherControlChanged(VSTGUI::CControl* control) override;
+    const char* unitOf(int index, const char* hostText) const override;
     int layoutIndexOf(const HeadphoneView& view) const;
     int setIndexOf(const HeadphoneView& view) const;
     void chooseLayout(int step);
@@ -106,19 +82,12 @@ private:
     HeadphoneViewSource* source;
     std::vector<Entry> layouts; // the offered layouts, then the user's files
     std::vector<Entry> sets;    // the default set, then the user's
-    VSTGUI::CControl* controls[kNumParams] = {};
-    VSTGUI::CParamDisplay* displays[kNumParams] = {};
-    DisplaySource sources[kNumParams] = {};
     VSTGUI::KivLayoutDiagram* diagram = nullptr;
     VSTGUI::KivLayoutChooser* layoutChooser = nullptr;
     VSTGUI::KivLayoutChooser* setChooser = nullptr;
     VSTGUI::KivTextLine* nameLine = nullptr;
     VSTGUI::KivTextLine* setLine = nullptr;
     VSTGUI::KivTextLine* messageLine = nullptr;
-    VSTGUI::CBitmap* background = nullptr;
-    VSTGUI::CFrame* cframe = nullptr;
     std::uint32_t shownGeneration = 0;
     bool viewShown = false;
-    std::atomic<std::thread::id> windowThread{};
-    std::atomic<std::uint32_t> pendingParameters{0};
 };

@@ -43,63 +43,24 @@ constexpr CCoord kSwitchFrameHeight = 24;
 constexpr CColor kPanelGrey = {200, 200, 200, 255};
 constexpr CColor kNameBox = {0, 48, 96, 64};
 
-bool validTag(long tag) {
-    return tag >= 0 && tag < KivAmbiEditorJex::kNumParams;
-}
-
 } // namespace
 
-KivAmbiEditorJex::KivAmbiEditorJex(AudioEffect* effect) : AEffGUIEditor(effect) {
-    background = new CBitmap(kBackgroundPicture);
-    rect = ERect{0, 0, static_cast<VstInt16>(background->getHeight()),
-                 static_cast<VstInt16>(background->getWidth())};
-}
-
-KivAmbiEditorJex::~KivAmbiEditorJex() {
-    // A host may destroy the effect with the window still open: the frame and its X11
-    // window go with it rather than being orphaned.
-    deleteFrame();
-    background->forget();
-}
+KivAmbiEditorJex::KivAmbiEditorJex(AudioEffect* effect)
+    : KivParameterEditor(effect, kBackgroundPicture, kNumParams, (1u << kNumParams) - 1) {}
 
 bool KivAmbiEditorJex::open(void* parentWindow) {
-    // A second open without a close in between would orphan the first window.
-    if (cframe) close();
-    AEffGUIEditor::open(parentWindow);
-    windowThread.store(std::this_thread::get_id());
-    pendingParameters.store(0); // the views are built from the current values below
+    openFrame(parentWindow);
+    auto* knobStrip = new CBitmap(kKnobStrip);
+    auto* threeWayStrip = new CBitmap(kThreeWayStrip);
+    auto* sevenWayStrip = new CBitmap(kSevenWayStrip);
 
-    knobStrip = new CBitmap(kKnobStrip);
-    threeWayStrip = new CBitmap(kThreeWayStrip);
-    sevenWayStrip = new CBitmap(kSevenWayStrip);
-
-    const CRect size(0, 0, background->getWidth(), background->getHeight());
-    cframe = new CFrame(size, parentWindow, this);
-    frame = cframe;
-    cframe->setBackground(background);
-
-    auto addControl = [&](CControl* control) {
-        control->setValue(effect->getParameter(static_cast<VstInt32>(control->getTag())));
-        control->setTransparency(false);
-        cframe->addView(control);
-    };
-    auto makeKnob = [&](long tag) {
-        auto* knob = new KivAnimKnob(kLayout[tag].control, this, tag, kKnobFrames, kKnobFrameHeight,
-                                     knobStrip, CPoint(0, 0));
-        addControl(knob);
-        return knob;
-    };
-    knob0 = makeKnob(0);
-    knob1 = makeKnob(1);
-    knob2 = makeKnob(2);
-    knob4 = makeKnob(4);
-    knob5 = makeKnob(5);
-    switch6 = new CHorizontalSwitch(kLayout[6].control, this, 6, 3, kSwitchFrameHeight, 3,
-                                    threeWayStrip, CPoint(0, 0));
-    addControl(switch6);
-    switch3 = new CHorizontalSwitch(kLayout[3].control, this, 3, 7, kSwitchFrameHeight, 7,
-                                    sevenWayStrip, CPoint(0, 0));
-    addControl(switch3);
+    for (long tag : {0, 1, 2, 4, 5})
+        addControl(new KivAnimKnob(kLayout[tag].control, this, tag, kKnobFrames, kKnobFrameHeight,
+                                   knobStrip, CPoint(0, 0)));
+    addControl(new CHorizontalSwitch(kLayout[6].control, this, 6, 3, kSwitchFrameHeight, 3,
+                                     threeWayStrip, CPoint(0, 0)));
+    addControl(new CHorizontalSwitch(kLayout[3].control, this, 3, 7, kSwitchFrameHeight, 7,
+                                     sevenWayStrip, CPoint(0, 0)));
 
     for (int tag : {0, 1, 2, 5, 4, 6, 3}) {
         auto* shown = new CParamDisplay(kLayout[tag].display, nullptr, 0);
@@ -114,7 +75,6 @@ bool KivAmbiEditorJex::open(void* parentWindow) {
             shown->setBackColor(kPanelGrey);
             shown->setFrameColor(kPanelGrey);
         }
-        shown->setValue(effect->getParameter(tag));
         switch (tag) {
         case 0:
         case 1:
@@ -134,10 +94,8 @@ bool KivAmbiEditorJex::open(void* parentWindow) {
             shown->setStringConvert(FloatToSEQStringJex);
             break;
         }
-        shown->setTag(tag);
         shown->setTransparency(tag != 3);
-        cframe->addView(shown);
-        display[tag] = shown;
+        addDisplay(tag, shown);
     }
 
     // The bundle's decoder list is the one its .so (or test) defines.
@@ -152,99 +110,16 @@ bool KivAmbiEditorJex::open(void* parentWindow) {
     knobStrip->forget();
     threeWayStrip->forget();
     sevenWayStrip->forget();
-    knobStrip = threeWayStrip = sevenWayStrip = nullptr;
     return true;
 }
 
-void KivAmbiEditorJex::deleteFrame() {
-    if (!cframe) return;
-    CFrame* closing = cframe;
-    cframe = nullptr;
-    frame = nullptr;
-    diagram = nullptr;
-    delete closing;
-}
-
-void KivAmbiEditorJex::close() {
-    deleteFrame();
-    AEffGUIEditor::close();
-}
-
-void KivAmbiEditorJex::idle() {
-    showPendingParameters();
-    AEffGUIEditor::idle();
-}
-
-void KivAmbiEditorJex::showPendingParameters() {
-    if (!cframe) return;
-    const std::uint32_t pending = pendingParameters.exchange(0);
-    for (int index = 0; index < kNumParams; ++index)
-        if (pending & (1u << index)) showParameter(index);
-}
-
 void KivAmbiEditorJex::showParameter(int index) {
-    if (CControl* control = getControl(index)) control->setValue(effect->getParameter(index));
-    if (CParamDisplay* shown = getDisplay(index)) shown->setValue(effect->getParameter(index));
+    KivParameterEditor::showParameter(index);
     if (index == kLayoutTag) showLayout();
 }
 
 void KivAmbiEditorJex::showLayout() {
     if (diagram) diagram->setLayoutValue(effect->getParameter(kLayoutTag));
-}
-
-CControl* KivAmbiEditorJex::getControl(int tag) const {
-    if (!cframe) return nullptr;
-    switch (tag) {
-    case 0:
-        return knob0;
-    case 1:
-        return knob1;
-    case 2:
-        return knob2;
-    case 3:
-        return switch3;
-    case 4:
-        return knob4;
-    case 5:
-        return knob5;
-    case 6:
-        return switch6;
-    default:
-        return nullptr;
-    }
-}
-
-CParamDisplay* KivAmbiEditorJex::getDisplay(int tag) const {
-    return cframe && validTag(tag) ? display[tag] : nullptr;
-}
-
-void KivAmbiEditorJex::setParameter(VstInt32 index, float value) {
-    (void)value; // the controls show the engine's state, after its own quantising
-    if (!validTag(index)) return;
-    // Another thread may not touch the views: the window's thread may be deleting them.
-    if (std::this_thread::get_id() != windowThread.load()) {
-        pendingParameters.fetch_or(1u << index);
-        return;
-    }
-    if (cframe) showParameter(index);
-}
-
-void KivAmbiEditorJex::valueChanged(CControl* control) {
-    const long tag = control->getTag();
-    if (!validTag(tag)) return;
-    effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
-    control->setDirty();
-}
-
-bool KivAmbiEditorJex::writeSnapshot(const char* pngPath) {
-    if (!pngPath) return false;
-    if (cframe) return cframe->writePng(pngPath);
-    const long mode = getKnobMode();
-    open(nullptr);
-    const bool written = cframe->writePng(pngPath);
-    close();
-    setKnobMode(static_cast<VstInt32>(mode));
-    return written;
 }
 
 #ifdef KIV_EDITOR_IN_VSTGUI

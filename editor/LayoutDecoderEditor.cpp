@@ -70,10 +70,6 @@ const CRect kMessageArea(14, 408, 876, 428);
 CFontDesc nameFont("Helvetica", 13, kBoldFace);
 CFontDesc messageFont("Helvetica", 11);
 
-bool validTag(long tag) {
-    return tag >= 0 && tag < LayoutDecoderEditor::kNumParams && tag != kLdLayout;
-}
-
 } // namespace
 
 bool LayoutDecoderEditor::idleWhenAsWritten(int index) {
@@ -82,152 +78,74 @@ bool LayoutDecoderEditor::idleWhenAsWritten(int index) {
 }
 
 LayoutDecoderEditor::LayoutDecoderEditor(AudioEffectX* effect, LayoutViewSource* source)
-    : AEffGUIEditor(effect), effectX(effect), source(source) {
-    background = new CBitmap(kBackgroundPicture);
-    rect = ERect{0, 0, static_cast<VstInt16>(background->getHeight()),
-                 static_cast<VstInt16>(background->getWidth())};
-}
+    : KivParameterEditor(effect, kBackgroundPicture, kNumParams,
+                         ((1u << kNumParams) - 1) & ~(1u << kLdLayout)),
+      effectX(effect), source(source) {}
 
-LayoutDecoderEditor::~LayoutDecoderEditor() {
-    // A host may destroy the effect with the window still open.
-    deleteFrame();
-    background->forget();
-}
-
-void LayoutDecoderEditor::displayText(float, char* text, void* data) {
-    const auto* s = static_cast<const DisplaySource*>(data);
-    if (s->editor->asWritten && idleWhenAsWritten(s->index)) {
+void LayoutDecoderEditor::displayTextOf(int index, char* text) const {
+    if (asWritten && idleWhenAsWritten(index)) {
         std::snprintf(text, CParamDisplay::kTextSize, "as written");
         return;
     }
-    char value[CParamDisplay::kTextSize] = {};
-    // The host's own text: the editor says what a generic host view says, with its unit.
-    s->editor->effect->getParameterDisplay(s->index, value);
-    const ParameterUnit unit = kLayoutDecoderProduct.parameters[s->index].unit;
-    const bool number = value[0] == '-' || (value[0] >= '0' && value[0] <= '9');
-    const char* suffix = !number                         ? ""
-                         : unit == ParameterUnit::Hertz  ? " Hz"
-                         : unit == ParameterUnit::Metres ? " m"
-                                                         : "";
-    std::snprintf(text, CParamDisplay::kTextSize, "%.200s%s", value, suffix);
+    KivParameterEditor::displayTextOf(index, text);
+}
+
+const char* LayoutDecoderEditor::unitOf(int index, const char* hostText) const {
+    const ParameterUnit unit = kLayoutDecoderProduct.parameters[index].unit;
+    const bool number = hostText[0] == '-' || (hostText[0] >= '0' && hostText[0] <= '9');
+    return !number                         ? ""
+           : unit == ParameterUnit::Hertz  ? " Hz"
+           : unit == ParameterUnit::Metres ? " m"
+                                           : "";
 }
 
 bool LayoutDecoderEditor::open(void* parentWindow) {
-    // A second open without a close in between would orphan the first window.
-    if (cframe) close();
-    AEffGUIEditor::open(parentWindow);
-    windowThread.store(std::this_thread::get_id());
-    pendingParameters.store(0);
-
+    openFrame(parentWindow);
     auto* knobStrip = new CBitmap(kKnobStrip);
     auto* threeWayStrip = new CBitmap(kThreeWayStrip);
     auto* twoWayStrip = new CBitmap(kTwoWayStrip);
 
-    const CRect size(0, 0, background->getWidth(), background->getHeight());
-    cframe = new CFrame(size, parentWindow, this);
-    frame = cframe;
-    cframe->setBackground(background);
-
     for (int tag = 0; tag < kNumParams; ++tag) {
         const Cell& cell = kCells[tag];
         if (cell.kind == Cell::None) continue;
-        CControl* control = nullptr;
         if (cell.kind == Cell::Knob)
-            control = new KivAnimKnob(controlRect(cell), this, tag, kKnobFrames, kKnobFrameHeight,
-                                      knobStrip, CPoint(0, 0));
+            addControl(new KivAnimKnob(controlRect(cell), this, tag, kKnobFrames, kKnobFrameHeight,
+                                       knobStrip, CPoint(0, 0)));
         else if (cell.kind == Cell::ThreeWay)
-            control = new CHorizontalSwitch(controlRect(cell), this, tag, 3, kSwitchFrameHeight, 3,
-                                            threeWayStrip, CPoint(0, 0));
+            addControl(new CHorizontalSwitch(controlRect(cell), this, tag, 3, kSwitchFrameHeight, 3,
+                                             threeWayStrip, CPoint(0, 0)));
         else
-            control = new CHorizontalSwitch(controlRect(cell), this, tag, 2, kSwitchFrameHeight, 2,
-                                            twoWayStrip, CPoint(0, 0));
-        control->setValue(effect->getParameter(tag));
-        control->setTransparency(false);
-        cframe->addView(control);
-        controls[tag] = control;
-
-        auto* shown = new CParamDisplay(displayRect(cell), nullptr, 0);
-        shown->setFont(kNormalFontSmaller);
-        shown->setFontColor(kBlackCColor);
-        sources[tag] = {this, tag};
-        shown->setStringConvert(&LayoutDecoderEditor::displayText, &sources[tag]);
-        shown->setValue(effect->getParameter(tag));
-        shown->setTag(tag);
-        shown->setTransparency(true);
-        cframe->addView(shown);
-        displays[tag] = shown;
-
-        if (idleWhenAsWritten(tag)) {
-            dimmers[tag] = new KivDimmer(controlRect(cell));
-            cframe->addView(dimmers[tag]);
-        }
+            addControl(new CHorizontalSwitch(controlRect(cell), this, tag, 2, kSwitchFrameHeight, 2,
+                                             twoWayStrip, CPoint(0, 0)));
+        addHostTextDisplay(tag, displayRect(cell));
+        if (idleWhenAsWritten(tag)) dimmers[tag] = place(new KivDimmer(controlRect(cell)));
     }
     knobStrip->forget();
     threeWayStrip->forget();
     twoWayStrip->forget();
 
-    diagram = new KivLayoutDiagram(kDiagramArea);
-    cframe->addView(diagram);
-    table = new KivSpeakerTable(kTableArea);
-    cframe->addView(table);
-    nameLine = new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255});
-    cframe->addView(nameLine);
-    messageLine = new KivTextLine(kMessageArea, &messageFont, CColor{250, 168, 56, 255}, kLeftText);
-    cframe->addView(messageLine);
-    chooser = new KivLayoutChooser(kChooserArea, this, kChooserTag);
-    cframe->addView(chooser);
+    diagram = place(new KivLayoutDiagram(kDiagramArea));
+    table = place(new KivSpeakerTable(kTableArea));
+    nameLine = place(new KivTextLine(kNameArea, &nameFont, CColor{236, 240, 246, 255}));
+    messageLine =
+        place(new KivTextLine(kMessageArea, &messageFont, CColor{250, 168, 56, 255}, kLeftText));
+    chooser = place(new KivLayoutChooser(kChooserArea, this, kChooserTag));
     asWritten = false;
-    showLayoutView();
+    showView();
 
     setKnobMode(0);
     return true;
 }
 
-void LayoutDecoderEditor::deleteFrame() {
-    if (!cframe) return;
-    CFrame* closing = cframe;
-    cframe = nullptr;
-    frame = nullptr;
+void LayoutDecoderEditor::forgetViews() {
     diagram = nullptr;
     table = nullptr;
     chooser = nullptr;
     nameLine = messageLine = nullptr;
-    for (int i = 0; i < kNumParams; ++i) {
-        controls[i] = nullptr;
-        displays[i] = nullptr;
-        dimmers[i] = nullptr;
-    }
-    delete closing;
+    for (auto*& dimmer : dimmers) dimmer = nullptr;
 }
 
-void LayoutDecoderEditor::close() {
-    deleteFrame();
-    AEffGUIEditor::close();
-}
-
-void LayoutDecoderEditor::idle() {
-    showPendingParameters();
-    showLayoutView();
-    AEffGUIEditor::idle();
-}
-
-void LayoutDecoderEditor::showPendingParameters() {
-    if (!cframe) return;
-    const std::uint32_t pending = pendingParameters.exchange(0);
-    for (int index = 0; index < kNumParams; ++index)
-        if (pending & (1u << index)) showParameter(index);
-}
-
-void LayoutDecoderEditor::showParameter(int index) {
-    if (!cframe || index < 0 || index >= kNumParams) return;
-    if (controls[index]) controls[index]->setValue(effect->getParameter(index));
-    if (displays[index]) {
-        displays[index]->setValue(effect->getParameter(index));
-        displays[index]->setDirty(); // the host's text may change with the same value
-    }
-}
-
-void LayoutDecoderEditor::showLayoutView() {
+void LayoutDecoderEditor::showView() {
     if (!cframe || !source) return;
     const LayoutView view = source->layoutView();
     diagram->setView(view);
@@ -253,44 +171,10 @@ void LayoutDecoderEditor::chooseNext(int step) {
     AEffect* record = effect->getAeffect();
     record->dispatcher(record, effSetProgram, 0, next, nullptr, 0.0f);
     effectX->updateDisplay();
-    showLayoutView();
+    showView();
 }
 
-CControl* LayoutDecoderEditor::getControl(int tag) const {
-    return cframe && validTag(tag) ? controls[tag] : nullptr;
-}
-
-CParamDisplay* LayoutDecoderEditor::getDisplay(int tag) const {
-    return cframe && validTag(tag) ? displays[tag] : nullptr;
-}
-
-void LayoutDecoderEditor::setParameter(VstInt32 index, float) {
-    if (index < 0 || index >= kNumParams) return;
-    if (std::this_thread::get_id() != windowThread.load()) {
-        pendingParameters.fetch_or(1u << index);
-        return;
-    }
-    if (cframe) showParameter(index);
-}
-
-void LayoutDecoderEditor::valueChanged(CControl* control) {
-    const long tag = control->getTag();
-    if (tag == kChooserTag) {
+void LayoutDecoderEditor::otherControlChanged(CControl* control) {
+    if (control->getTag() == kChooserTag)
         chooseNext(static_cast<KivLayoutChooser*>(control)->getStep());
-        return;
-    }
-    if (!validTag(tag)) return;
-    effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
-    control->setDirty();
-}
-
-bool LayoutDecoderEditor::writeSnapshot(const char* pngPath) {
-    if (!pngPath) return false;
-    if (cframe) return cframe->writePng(pngPath);
-    const long mode = getKnobMode();
-    open(nullptr);
-    const bool written = cframe->writePng(pngPath);
-    close();
-    setKnobMode(static_cast<VstInt32>(mode));
-    return written;
 }

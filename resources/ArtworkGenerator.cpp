@@ -94,6 +94,65 @@ void knobWell(cairo_t* cr, double l, double t) {
     cairo_pattern_destroy(p);
 }
 
+// A dark recess behind a switch.
+void switchWell(cairo_t* cr, double l, double t, double w, double h) {
+    roundedRect(cr, l, t, w, h, 4);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
+    cairo_fill(cr);
+}
+
+// A dark disc under a loudspeaker diagram.
+void diagramDisc(cairo_t* cr, double cx, double cy, double r) {
+    cairo_arc(cr, cx, cy, r, 0, 2 * kPi);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
+    cairo_fill(cr);
+}
+
+// One control cell of 80 x 100: the label on top, the knob's well or the switch's recess,
+// and the display's panel at the bottom.
+void controlCell(cairo_t* cr, const char* label, double left, double top, bool knob) {
+    text(cr, label, left + 40, top + 11, 10, kText, Align::Centre, true);
+    if (knob)
+        knobWell(cr, left + 8, top + 16);
+    else
+        switchWell(cr, left + 13, top + 33, 54, 30);
+    displayPanel(cr, left + 2, top + 82, left + 78, top + 98);
+}
+
+// A window's panel: a dark vertical gradient, a brushed texture of faint horizontal lines
+// and a bevelled border; with a title, the title at the top left and the brand at the top
+// right.
+void windowPanel(cairo_t* cr, int width, int height, const char* title = nullptr) {
+    cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, height);
+    cairo_pattern_add_color_stop_rgb(bg, 0, 0.20, 0.23, 0.28);
+    cairo_pattern_add_color_stop_rgb(bg, 1, 0.10, 0.11, 0.14);
+    cairo_set_source(cr, bg);
+    cairo_paint(cr);
+    cairo_pattern_destroy(bg);
+    cairo_set_line_width(cr, 1);
+    for (int y = 0; y < height; y += 3) {
+        cairo_move_to(cr, 0, y + 0.5);
+        cairo_line_to(cr, width, y + 0.5);
+        cairo_set_source_rgba(cr, 1, 1, 1, (y % 2) ? 0.012 : 0.02);
+        cairo_stroke(cr);
+    }
+    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.12);
+    cairo_stroke(cr);
+    if (!title) return;
+    text(cr, title, 14, 26, 16, kText, Align::Left, true);
+    text(cr, "KIVTONE", width - 14, 26, 10, kAccent, Align::Right, true);
+}
+
+// Ends a drawing and writes it as picture number.
+bool finish(cairo_t* cr, cairo_surface_t* surface, const std::string& dir, int number) {
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const bool ok = save(surface, dir, number);
+    cairo_surface_destroy(surface);
+    return ok;
+}
+
 // The picture in the middle: a listener inside rings; the editor draws the loudspeakers
 // of the layout in use over it.
 void layoutEmblem(cairo_t* cr) {
@@ -118,33 +177,12 @@ bool background(const std::string& dir, int number, bool regular) {
     cairo_surface_t* s =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWindowWidth, kWindowHeight);
     cairo_t* cr = cairo_create(s);
-
-    cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, kWindowHeight);
-    cairo_pattern_add_color_stop_rgb(bg, 0, 0.20, 0.23, 0.28);
-    cairo_pattern_add_color_stop_rgb(bg, 1, 0.10, 0.11, 0.14);
-    cairo_set_source(cr, bg);
-    cairo_paint(cr);
-    cairo_pattern_destroy(bg);
-
-    // Brushed texture: faint horizontal lines.
-    cairo_set_line_width(cr, 1);
-    for (int y = 0; y < kWindowHeight; y += 3) {
-        cairo_move_to(cr, 0, y + 0.5);
-        cairo_line_to(cr, kWindowWidth, y + 0.5);
-        cairo_set_source_rgba(cr, 1, 1, 1, (y % 2) ? 0.012 : 0.02);
-        cairo_stroke(cr);
-    }
-    // Bevelled border.
-    cairo_rectangle(cr, 0.5, 0.5, kWindowWidth - 1, kWindowHeight - 1);
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.12);
-    cairo_stroke(cr);
+    windowPanel(cr, kWindowWidth, kWindowHeight);
 
     // Title, and the loudspeaker layout on a disc in the middle.
     text(cr, regular ? "RegularDecoder" : "IrregularDecoder", 275, 25, 16, kText, Align::Centre,
          true);
-    cairo_arc(cr, 275, 118, 62, 0, 2 * kPi);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
-    cairo_fill(cr);
+    diagramDisc(cr, 275, 118, 62);
     layoutEmblem(cr);
     text(cr, "KIVTONE", 550, 250, 10, kAccent, Align::Right, true);
 
@@ -169,12 +207,8 @@ bool background(const std::string& dir, int number, bool regular) {
     text(cr, "single / crossover / shelf", 446, 197, 9, kMuted, Align::Right);
 
     text(cr, "Layout", 209, 221, 11, kText, Align::Right, true);
-    roundedRect(cr, 223, 224, 104, 28, 4);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
-    cairo_fill(cr);
-    roundedRect(cr, 455, 190, 54, 27, 4); // behind the spatial-EQ switch
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
-    cairo_fill(cr);
+    switchWell(cr, 223, 224, 104, 28);
+    switchWell(cr, 455, 190, 54, 27); // behind the spatial-EQ switch
 
     // Light panels under the transparent displays 0, 1, 2, 4, 5 and 6.
     displayPanel(cr, 4, 25, 34, 45);
@@ -184,11 +218,7 @@ bool background(const std::string& dir, int number, bool regular) {
     displayPanel(cr, 520, 25, 550, 45);
     displayPanel(cr, 452, 170, 512, 190);
 
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    const bool ok = save(s, dir, number);
-    cairo_surface_destroy(s);
-    return ok;
+    return finish(cr, s, dir, number);
 }
 
 // LayoutDecoder's window: a grid of nine labelled control cells on the left, the speaker
@@ -198,47 +228,19 @@ bool layoutBackground(const std::string& dir) {
     const int width = 890, height = 440;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(s);
-    cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, height);
-    cairo_pattern_add_color_stop_rgb(bg, 0, 0.20, 0.23, 0.28);
-    cairo_pattern_add_color_stop_rgb(bg, 1, 0.10, 0.11, 0.14);
-    cairo_set_source(cr, bg);
-    cairo_paint(cr);
-    cairo_pattern_destroy(bg);
-    cairo_set_line_width(cr, 1);
-    for (int y = 0; y < height; y += 3) {
-        cairo_move_to(cr, 0, y + 0.5);
-        cairo_line_to(cr, width, y + 0.5);
-        cairo_set_source_rgba(cr, 1, 1, 1, (y % 2) ? 0.012 : 0.02);
-        cairo_stroke(cr);
-    }
-    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.12);
-    cairo_stroke(cr);
-
-    text(cr, "LayoutDecoder", 14, 26, 16, kText, Align::Left, true);
-    text(cr, "KIVTONE", 876, 26, 10, kAccent, Align::Right, true);
+    windowPanel(cr, width, height, "LayoutDecoder");
 
     const char* labels[3][3] = {{"LF Pattern", "HF Pattern", "Cut-off"},
                                 {"Spk Distance", "Enc Distance", "Spatial EQ"},
                                 {"Compensation", "Subwoofer", "Crossover"}};
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 3; ++column) {
-            const double left = 10 + 80 * column, top = 44 + 100 * row;
-            text(cr, labels[row][column], left + 40, top + 11, 10, kText, Align::Centre, true);
-            if (!(row == 1 && column == 2) && !(row == 2 && column < 2))
-                knobWell(cr, left + 8, top + 16);
-            else {
-                roundedRect(cr, left + 13, top + 33, 54, 30, 4);
-                cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
-                cairo_fill(cr);
-            }
-            displayPanel(cr, left + 2, top + 82, left + 78, top + 98);
+            const bool knob = !(row == 1 && column == 2) && !(row == 2 && column < 2);
+            controlCell(cr, labels[row][column], 10 + 80 * column, 44 + 100 * row, knob);
         }
 
     // The diagram's disc, the table's panel, the chooser's label.
-    cairo_arc(cr, 400, 210, 146, 0, 2 * kPi);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
-    cairo_fill(cr);
+    diagramDisc(cr, 400, 210, 146);
     text(cr, "front", 400, 76, 9, kMuted, Align::Centre);
     roundedRect(cr, 552, 40, 332, 282, 6);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
@@ -247,11 +249,7 @@ bool layoutBackground(const std::string& dir) {
     text(cr, "Layout", 322, 388, 11, kText, Align::Right, true);
     text(cr, "factory and your own", 560, 388, 9, kMuted, Align::Left);
 
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    const bool ok = save(s, dir, 136);
-    cairo_surface_destroy(s);
-    return ok;
+    return finish(cr, s, dir, 136);
 }
 
 // HeadphoneMonitor's window: the diagram's disc on the left, the layout and set choosers with
@@ -261,30 +259,10 @@ bool headphoneBackground(const std::string& dir) {
     const int width = 640, height = 420;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(s);
-    cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, height);
-    cairo_pattern_add_color_stop_rgb(bg, 0, 0.20, 0.23, 0.28);
-    cairo_pattern_add_color_stop_rgb(bg, 1, 0.10, 0.11, 0.14);
-    cairo_set_source(cr, bg);
-    cairo_paint(cr);
-    cairo_pattern_destroy(bg);
-    cairo_set_line_width(cr, 1);
-    for (int y = 0; y < height; y += 3) {
-        cairo_move_to(cr, 0, y + 0.5);
-        cairo_line_to(cr, width, y + 0.5);
-        cairo_set_source_rgba(cr, 1, 1, 1, (y % 2) ? 0.012 : 0.02);
-        cairo_stroke(cr);
-    }
-    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.12);
-    cairo_stroke(cr);
-
-    text(cr, "HeadphoneMonitor", 14, 26, 16, kText, Align::Left, true);
-    text(cr, "KIVTONE", 626, 26, 10, kAccent, Align::Right, true);
+    windowPanel(cr, width, height, "HeadphoneMonitor");
 
     // The diagram's disc, centred where the diagram centres its rings.
-    cairo_arc(cr, 180, 218, 156, 0, 2 * kPi);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.22);
-    cairo_fill(cr);
+    diagramDisc(cr, 180, 218, 156);
     text(cr, "front", 180, 72, 9, kMuted, Align::Centre);
 
     text(cr, "Layout", 360, 54, 11, kText, Align::Left, true);
@@ -293,25 +271,11 @@ bool headphoneBackground(const std::string& dir) {
     text(cr, "default and your own SOFA files", 626, 112, 9, kMuted, Align::Right);
 
     const char* labels[2] = {"Level", "Bypass"};
-    for (int cell = 0; cell < 2; ++cell) {
-        const double left = 380 + 120 * cell, top = 190;
-        text(cr, labels[cell], left + 40, top + 11, 10, kText, Align::Centre, true);
-        if (cell == 0) {
-            knobWell(cr, left + 8, top + 16);
-        } else {
-            roundedRect(cr, left + 13, top + 33, 54, 30, 4);
-            cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
-            cairo_fill(cr);
-        }
-        displayPanel(cr, left + 2, top + 82, left + 78, top + 98);
-    }
+    for (int cell = 0; cell < 2; ++cell)
+        controlCell(cr, labels[cell], 380 + 120 * cell, 190, cell == 0);
     text(cr, "Bypass: feeds 1 and 2 straight through", 493, 312, 9, kMuted, Align::Centre);
 
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    const bool ok = save(s, dir, 138);
-    cairo_surface_destroy(s);
-    return ok;
+    return finish(cr, s, dir, 138);
 }
 
 // Frame k of 281: value k / 280, pointer from 225 degrees (lower left) clockwise over the
@@ -357,11 +321,7 @@ bool knobStrip(const std::string& dir) {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 64, 64 * frames);
     cairo_t* cr = cairo_create(s);
     for (int k = 0; k < frames; ++k) knobFrame(cr, 64.0 * k, k / 280.0);
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    const bool ok = save(s, dir, 132);
-    cairo_surface_destroy(s);
-    return ok;
+    return finish(cr, s, dir, 132);
 }
 
 // Frame k lights position k of a row of segments.
@@ -402,11 +362,7 @@ bool switchStrip(const std::string& dir, int number, int positions, int width) {
             cairo_fill(cr);
         }
     }
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    const bool ok = save(s, dir, number);
-    cairo_surface_destroy(s);
-    return ok;
+    return finish(cr, s, dir, number);
 }
 
 } // namespace
